@@ -1,0 +1,12 @@
+#pragma once
+
+#include <cstdint>
+#include <optional>
+#include <string>
+
+namespace velkaron {
+
+// A random password of `length` characters (20 when absent), clamped to 8…128.
+[[nodiscard]] std::string generate_password(std::optional<std::uint64_t> length);
+
+}  // namespace velkaron

@@ -1,0 +1,142 @@
+#include "host/dispatch.hpp"
+
+#include <algorithm>
+#include <array>
+#include <span>
+
+#include "entries/autofill.hpp"
+#include "entries/generator.hpp"
+#include "entries/operations.hpp"
+#include "host/status.hpp"
+#include "keys/create.hpp"
+#include "keys/unlock.hpp"
+
+namespace velkaron {
+namespace {
+
+using Data = Result<nlohmann::json>;
+using Member = std::optional<std::string> Request::*;
+
+struct RequiredMember {
+    Member member;
+    std::string_view label;
+};
+
+// Handlers run after the required members have been found present and non-empty.
+struct Operation {
+    std::string_view name;
+    std::array<RequiredMember, 2> required;
+    std::size_t required_count;
+    Data (*run)(HostState&, const Request&);
+};
+
+Data with_flag(const Status& done, const char* name) {
+    if (!done) return fail(done.error());
+    return nlohmann::json{{name, true}};
+}
+
+Data run_status(HostState& state, const Request&) { return status(state); }
+Data run_lock(HostState& state, const Request&) { return lock(state); }
+
+Data run_create(HostState& state, const Request& request) {
+    auto code = create_vault(state, *request.password);
+    if (!code) return fail(std::move(code.error()));
+    return nlohmann::json{{"recoveryCode", std::move(*code)}};
+}
+
+Data run_unlock(HostState& state, const Request& request) {
+    if (auto done = unlock_vault(state, *request.password); !done) return fail(done.error());
+    return nlohmann::json{{"entries", state.vault->entries.size()}, {"unlocked", true}};
+}
+
+Data run_unlock_recovery(HostState& state, const Request& request) {
+    return with_flag(unlock_with_recovery(state, *request.code), "unlocked");
+}
+
+Data run_change_password(HostState& state, const Request& request) {
+    return with_flag(change_password(state, *request.password, *request.new_password), "changed");
+}
+
+Data run_put(HostState& state, const Request& request) {
+    const PutRequest put{
+        .host = *request.host,
+        .username = request.username ? std::string_view(*request.username) : std::string_view(),
+        .password = *request.password,
+        .title = request.title ? std::string_view(*request.title) : std::string_view(),
+        .entry_id = request.entry_id ? std::optional<std::string_view>(*request.entry_id)
+                                     : std::nullopt,
+    };
+    auto id = put_entry(state, put);
+    if (!id) return fail(std::move(id.error()));
+    return nlohmann::json{{"id", std::move(*id)}};
+}
+
+Data run_list(HostState& state, const Request&) {
+    if (!state.vault) return fail("kein Tresor geladen");
+    return list_entries(state);
+}
+
+Data run_reveal(HostState& state, const Request& request) {
+    return reveal_entry(state, *request.entry_id);
+}
+
+Data run_delete(HostState& state, const Request& request) {
+    return with_flag(delete_entry(state, *request.entry_id), "deleted");
+}
+
+Data run_for_host(HostState& state, const Request& request) {
+    if (request.secure != true) return fail("Autofill nur über HTTPS");
+    if (!state.vault) return fail("kein Tresor geladen");
+    return entries_for_host(state, *request.host);
+}
+
+Data run_generate(HostState&, const Request& request) {
+    return nlohmann::json{{"password", generate_password(request.length)}};
+}
+
+constexpr RequiredMember PASSWORD{&Request::password, "Passwort"};
+constexpr RequiredMember ENTRY_ID{&Request::entry_id, "Eintrags-Id"};
+constexpr RequiredMember HOST{&Request::host, "Host"};
+constexpr RequiredMember NONE{nullptr, ""};
+
+constexpr std::array<Operation, 12> OPERATIONS{{
+    {"status", {NONE, NONE}, 0, run_status},
+    {"lock", {NONE, NONE}, 0, run_lock},
+    {"create", {PASSWORD, NONE}, 1, run_create},
+    {"unlock", {PASSWORD, NONE}, 1, run_unlock},
+    {"unlock-recovery", {{{&Request::code, "Wiederherstellungscode"}, NONE}}, 1,
+     run_unlock_recovery},
+    {"change-password",
+     {{{&Request::password, "altes Passwort"}, {&Request::new_password, "neues Passwort"}}},
+     2,
+     run_change_password},
+    {"put", {HOST, PASSWORD}, 2, run_put},
+    {"list", {NONE, NONE}, 0, run_list},
+    {"reveal", {ENTRY_ID, NONE}, 1, run_reveal},
+    {"delete", {ENTRY_ID, NONE}, 1, run_delete},
+    {"for-host", {HOST, NONE}, 1, run_for_host},
+    {"generate", {NONE, NONE}, 0, run_generate},
+}};
+
+}  // namespace
+
+Result<std::string_view> require_field(const std::optional<std::string>& member,
+                                       std::string_view label) {
+    if (!member || member->empty()) return fail(std::string(label) + " fehlt");
+    return std::string_view(*member);
+}
+
+Result<nlohmann::json> dispatch(HostState& state, const Request& request) {
+    const auto* op = std::find_if(OPERATIONS.begin(), OPERATIONS.end(),
+                                  [&](const Operation& o) { return o.name == request.op; });
+    if (op == OPERATIONS.end()) return fail("unbekannte Operation: " + request.op);
+    for (std::size_t i = 0; i < op->required_count; ++i) {
+        const auto& required = op->required[i];
+        if (auto present = require_field(request.*required.member, required.label); !present) {
+            return fail(std::move(present.error()));
+        }
+    }
+    return op->run(state, request);
+}
+
+}  // namespace velkaron

@@ -1,0 +1,157 @@
+#include "host/session.hpp"
+
+#include <sodium.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <cstring>
+#include <string>
+#include <string_view>
+
+#include "host/dispatch.hpp"
+#include "protocol/framing.hpp"
+#include "protocol/request.hpp"
+#include "protocol/response.hpp"
+
+namespace velkaron {
+namespace {
+
+constexpr std::size_t READ_CHUNK = 64 * 1024;
+
+bool write_all(int fd, std::string_view bytes) {
+    while (!bytes.empty()) {
+        const ssize_t n = ::write(fd, bytes.data(), bytes.size());
+        if (n < 0 && errno == EINTR) continue;
+        if (n <= 0) return false;
+        bytes.remove_prefix(static_cast<std::size_t>(n));
+    }
+    return true;
+}
+
+// Reads once, retrying interrupted calls; 0 at end of input, negative on error.
+ssize_t read_some(int fd, char* into, std::size_t size) {
+    for (;;) {
+        const ssize_t n = ::read(fd, into, size);
+        if (n >= 0 || errno != EINTR) return n;
+    }
+}
+
+Response too_long() {
+    return {0, fail("Anfrage unlesbar: line too long at line 1 column " +
+                    std::to_string(MAX_LINE + 1))};
+}
+
+Response answer(HostState& state, std::string_view line) {
+    if (line.size() > MAX_LINE) return too_long();
+    auto request = parse_request(line);
+    if (!request) return {0, fail("Anfrage unlesbar: " + request.error())};
+    return {request->id, dispatch(state, *request)};
+}
+
+bool respond(const Response& response, int output_fd) {
+    auto encoded = encode_response(response);
+    std::string out = encoded ? std::move(*encoded) : std::string(FALLBACK_LINE);
+    out += '\n';
+    const bool written = write_all(output_fd, out);
+    sodium_memzero(out.data(), out.size());  // a revealed password must not linger
+    return written;
+}
+
+class LineReader {
+public:
+    explicit LineReader(int fd) : fd_(fd) {}
+
+    // Hands every line, with its line feed, to `handle(line, false)` until input ends or
+    // `handle` returns false; a line over MAX_LINE that is valid and not blank comes as
+    // `handle({}, true)` instead, its bytes already dropped.
+    template <class Handle>
+    void run(Handle handle) {
+        for (;;) {
+            const std::size_t newline = buffer_.find('\n', start_ + scanned_);
+            if (newline != std::string::npos) {
+                const std::size_t length = newline + 1 - start_;
+                const bool go = handle(std::string_view(buffer_).substr(start_, length), false);
+                sodium_memzero(buffer_.data() + start_, length);  // the line may hold a password
+                start_ = newline + 1;
+                scanned_ = 0;
+                if (!go) return;
+                continue;
+            }
+            scanned_ = buffer_.size() - start_;
+            if (scanned_ > MAX_LINE) {
+                if (!discard_long_line(handle)) return;
+                continue;
+            }
+            compact();
+            const ssize_t n = fill();
+            if (n < 0) return;  // the unfinished line is dropped
+            if (n == 0) {
+                if (scanned_ > 0) handle(std::string_view(buffer_).substr(start_), false);
+                return;
+            }
+        }
+    }
+
+private:
+    // The line already holds more than MAX_LINE bytes: check and drop it piece by piece.
+    // Gives false when the loop must end (not UTF-8, read error).
+    template <class Handle>
+    bool discard_long_line(Handle handle) {
+        Utf8Scanner scanner;
+        for (;;) {
+            const std::string_view rest = std::string_view(buffer_).substr(start_);
+            const std::size_t newline = rest.find('\n');
+            const bool ends = newline != std::string_view::npos;
+            if (!scanner.feed(ends ? rest.substr(0, newline + 1) : rest)) return false;
+            if (ends) {
+                start_ += newline + 1;
+                scanned_ = 0;
+                break;
+            }
+            buffer_.clear();
+            start_ = scanned_ = 0;
+            const ssize_t n = fill();
+            if (n < 0) return false;
+            if (n == 0) break;
+        }
+        if (!scanner.complete()) return false;
+        return scanner.blank() || handle(std::string_view(), true);
+    }
+
+    void compact() {
+        if (start_ == 0) return;
+        const std::size_t keep = buffer_.size() - start_;
+        std::memmove(buffer_.data(), buffer_.data() + start_, keep);
+        sodium_memzero(buffer_.data() + keep, buffer_.size() - keep);
+        buffer_.resize(keep);
+        start_ = 0;
+    }
+
+    ssize_t fill() {
+        const std::size_t old = buffer_.size();
+        buffer_.resize(old + READ_CHUNK);
+        const ssize_t n = read_some(fd_, buffer_.data() + old, READ_CHUNK);
+        buffer_.resize(old + static_cast<std::size_t>(n > 0 ? n : 0));
+        return n;
+    }
+
+    int fd_;
+    std::string buffer_;
+    std::size_t start_ = 0;
+    std::size_t scanned_ = 0;  // bytes after start_ known to hold no line feed
+};
+
+}  // namespace
+
+void serve(HostState& state, int input_fd, int output_fd) {
+    LineReader reader(input_fd);
+    reader.run([&](std::string_view line, bool over_limit) {
+        if (over_limit) return respond(too_long(), output_fd);
+        Utf8Scanner scanner;
+        if (!scanner.feed(line) || !scanner.complete()) return false;
+        if (scanner.blank()) return true;
+        return respond(answer(state, strip_line_ending(line)), output_fd);
+    });
+}
+
+}  // namespace velkaron

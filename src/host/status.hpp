@@ -1,0 +1,15 @@
+#pragma once
+
+#include <nlohmann/json.hpp>
+
+#include "host/host_state.hpp"
+
+namespace velkaron {
+
+// `entries`, `exists`, `unlocked`; reads nothing but a stat of the vault path.
+[[nodiscard]] nlohmann::json status(const HostState& state);
+
+// Wipes and forgets the key, drops the loaded vault; always `unlocked` false.
+[[nodiscard]] nlohmann::json lock(HostState& state);
+
+}  // namespace velkaron

@@ -1,0 +1,14 @@
+#pragma once
+
+#include <string>
+#include <string_view>
+
+#include "base/result.hpp"
+#include "host/host_state.hpp"
+
+namespace velkaron {
+
+// Creates, saves and unlocks a new vault at the vault path; gives the recovery code.
+[[nodiscard]] Result<std::string> create_vault(HostState& state, std::string_view password);
+
+}  // namespace velkaron

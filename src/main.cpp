@@ -1,0 +1,45 @@
+// velkaron-vault VAULT_PATH: serves one JSON request per line on standard input with one JSON
+// response per line on standard output.
+
+#include <sodium.h>
+#include <unistd.h>
+
+#include <csignal>
+#include <string_view>
+
+#include "base/fatal.hpp"
+#include "host/host_state.hpp"
+#include "host/session.hpp"
+#include "protocol/framing.hpp"
+
+namespace {
+
+void write_stderr(std::string_view text) {
+    [[maybe_unused]] const ssize_t n = ::write(STDERR_FILENO, text.data(), text.size());
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+    // A client that goes away must make writes fail, not kill the process.
+    std::signal(SIGPIPE, SIG_IGN);
+
+    if (argc < 2) {
+        write_stderr("Aufruf: velkaron-vault <pfad-zur-tresordatei>\n");
+        return 2;
+    }
+    const std::string_view path = argv[1];
+    velkaron::Utf8Scanner scanner;
+    if (!scanner.feed(path) || !scanner.complete()) {
+        write_stderr("Tresorpfad ist kein gültiges UTF-8\n");
+        return 2;
+    }
+    if (sodium_init() < 0) velkaron::fatal("Error: libsodium could not be initialised");
+
+    velkaron::HostState state{std::string(path)};
+    velkaron::set_fatal_cleanup([](void* s) { static_cast<velkaron::HostState*>(s)->lock(); },
+                                &state);
+    velkaron::serve(state, STDIN_FILENO, STDOUT_FILENO);
+    state.lock();
+    return 0;
+}

@@ -1,0 +1,51 @@
+#include "protocol/request.hpp"
+
+#include <sodium.h>
+
+#include <array>
+
+#include "json/reader.hpp"
+
+namespace velkaron {
+namespace {
+
+using json::field;
+
+constexpr std::array REQUEST_FIELDS{
+    field<&Request::id>("id"),
+    field<&Request::op>("op"),
+    field<&Request::password>("password"),
+    field<&Request::new_password>("new_password"),
+    field<&Request::code>("code"),
+    field<&Request::entry_id>("entry_id"),
+    field<&Request::host>("host"),
+    field<&Request::username>("username"),
+    field<&Request::title>("title"),
+    field<&Request::secure>("secure"),
+    field<&Request::length>("length").expecting("usize"),
+};
+
+constexpr json::Schema REQUEST_SCHEMA{"struct Request", REQUEST_FIELDS, 2,
+                                      "struct Request with 11 elements"};
+
+void wipe(std::optional<std::string>& secret) noexcept {
+    if (secret) sodium_memzero(secret->data(), secret->capacity());
+}
+
+}  // namespace
+
+Request::~Request() {
+    wipe(password);
+    wipe(new_password);
+    wipe(code);
+}
+
+Result<Request> parse_request(std::string_view line) {
+    Request request;
+    if (auto read = json::read(line, REQUEST_SCHEMA, &request); !read) {
+        return fail(std::move(read.error()));
+    }
+    return request;
+}
+
+}  // namespace velkaron
