@@ -21,7 +21,9 @@ Key32 bench_key() {
     return key;
 }
 
-void sizes(benchmark::internal::Benchmark* b) { b->Arg(100)->Arg(1024); }
+void sizes(benchmark::internal::Benchmark* b) {
+    b->Arg(100)->Arg(1024);
+}
 
 void BM_Seal(benchmark::State& run) {
     const Key32 key = bench_key();

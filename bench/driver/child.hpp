@@ -12,7 +12,7 @@ namespace velkaron::bench {
 // A program started with pipes on its standard input and output, spoken to like a client
 // speaks to the host: lines out, lines back, every read blocking.
 class Child {
-public:
+  public:
     Child(const std::string& program, const std::vector<std::string>& args);
     ~Child();
     Child(const Child&) = delete;
@@ -28,7 +28,7 @@ public:
     // Closes the child's input, waits for it and gives its exit status.
     int finish();
 
-private:
+  private:
     pid_t pid_ = -1;
     int input_ = -1;
     int output_ = -1;

@@ -51,11 +51,16 @@ Options parse_options(int argc, char** argv) {
     for (int i = 1; i + 1 < argc; i += 2) {
         const std::string_view name = argv[i];
         const std::string value = argv[i + 1];
-        if (name == "--host") options.host = value;
-        else if (name == "--ideal") options.ideal = value;
-        else if (name == "--out") options.out = value;
-        else if (name == "--runs") options.runs = std::stoi(value);
-        else throw std::invalid_argument("unknown option " + std::string(name));
+        if (name == "--host")
+            options.host = value;
+        else if (name == "--ideal")
+            options.ideal = value;
+        else if (name == "--out")
+            options.out = value;
+        else if (name == "--runs")
+            options.runs = std::stoi(value);
+        else
+            throw std::invalid_argument("unknown option " + std::string(name));
     }
     if (argc % 2 == 0 || options.host.empty() || options.ideal.empty() || options.out.empty() ||
         options.runs < 1) {
@@ -66,7 +71,7 @@ Options parse_options(int argc, char** argv) {
 }
 
 class TempDir {
-public:
+  public:
     TempDir() {
         std::string pattern = (fs::temp_directory_path() / "velkaron-load-XXXXXX").string();
         if (::mkdtemp(pattern.data()) == nullptr) throw std::runtime_error("mkdtemp failed");
@@ -79,9 +84,11 @@ public:
     TempDir(const TempDir&) = delete;
     TempDir& operator=(const TempDir&) = delete;
 
-    [[nodiscard]] std::string file(const std::string& name) const { return (path_ / name).string(); }
+    [[nodiscard]] std::string file(const std::string& name) const {
+        return (path_ / name).string();
+    }
 
-private:
+  private:
     fs::path path_;
 };
 

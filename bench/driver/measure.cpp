@@ -15,8 +15,8 @@ double seconds_since(Clock::time_point start) {
 
 void expect_ok(std::string_view response, std::string_view request) {
     if (!response_ok(response)) {
-        throw std::runtime_error("request " + std::string(request) + " failed: " +
-                                 std::string(response));
+        throw std::runtime_error("request " + std::string(request) +
+                                 " failed: " + std::string(response));
     }
 }
 

@@ -21,7 +21,9 @@ T checked(Result<T> result, const char* step) {
 
 }  // namespace
 
-std::string login_host(std::size_t index) { return "site" + std::to_string(index) + ".example.com"; }
+std::string login_host(std::size_t index) {
+    return "site" + std::to_string(index) + ".example.com";
+}
 
 std::string login_username(std::size_t index) {
     return "user" + std::to_string(index) + "@mail.example";

@@ -36,11 +36,16 @@ Options parse_options(int argc, char** argv) {
     for (int i = 1; i + 1 < argc; i += 2) {
         const std::string_view name = argv[i];
         std::string value = argv[i + 1];
-        if (name == "--figures") options.figures = std::move(value);
-        else if (name == "--micro") options.micro = std::move(value);
-        else if (name == "--command") options.command = std::move(value);
-        else if (name == "--out") options.out = std::move(value);
-        else throw std::invalid_argument("unknown option " + std::string(name));
+        if (name == "--figures")
+            options.figures = std::move(value);
+        else if (name == "--micro")
+            options.micro = std::move(value);
+        else if (name == "--command")
+            options.command = std::move(value);
+        else if (name == "--out")
+            options.out = std::move(value);
+        else
+            throw std::invalid_argument("unknown option " + std::string(name));
     }
     if (argc % 2 == 0 || options.figures.empty() || options.micro.empty() ||
         options.command.empty() || options.out.empty()) {
@@ -100,8 +105,8 @@ Target peak_memory(const std::string& count) {
     return {"unlock_peak_rss_" + count, true,
             [=](const Medians& m) { return 64 + 3 * at(m, size_key) + 8; },
             [=](const Medians& m) {
-                return "≤ 64 + 3 × " + format(at(m, size_key)) + " + 8 = " +
-                       format(64 + 3 * at(m, size_key) + 8) + " MiB";
+                return "≤ 64 + 3 × " + format(at(m, size_key)) +
+                       " + 8 = " + format(64 + 3 * at(m, size_key) + 8) + " MiB";
             }};
 }
 
@@ -131,7 +136,9 @@ struct MicroRatio {
 
 constexpr std::array<MicroRatio, 0> MICRO_RATIOS{};
 
-std::vector<Target> micro_targets() { return {}; }
+std::vector<Target> micro_targets() {
+    return {};
+}
 
 struct Verdict {
     std::string target = "—";

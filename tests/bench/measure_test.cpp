@@ -36,7 +36,7 @@ TEST(NumberedRequests, EveryLineIsARequestWithItsId) {
 }
 
 class AgainstHost : public ::testing::Test {
-protected:
+  protected:
     testing_support::TempDir dir;
     Child host{VELKARON_BINARY, {dir.file("vault.json")}};
 };
