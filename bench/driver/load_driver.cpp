@@ -19,6 +19,7 @@
 #include <nlohmann/json.hpp>
 
 #include "child.hpp"
+#include "crypto/bytes.hpp"
 #include "crypto/derive_key.hpp"
 #include "crypto/random.hpp"
 #include "figures.hpp"
@@ -112,10 +113,8 @@ void expect_clean_exit(Child& child) {
 
 double derive_key_ms() {
     const SecretBytes salt = random_bytes(SALT_LEN);
-    const std::string_view secret = MASTER_PASSWORD;
     const auto start = std::chrono::steady_clock::now();
-    auto key = derive_key({reinterpret_cast<const unsigned char*>(secret.data()), secret.size()},
-                          salt.span(), DEFAULT_KDF_PARAMS);
+    auto key = derive_key(bytes_of(MASTER_PASSWORD), salt.span(), DEFAULT_KDF_PARAMS);
     const std::chrono::duration<double, std::milli> elapsed =
         std::chrono::steady_clock::now() - start;
     if (!key) throw std::runtime_error("derive_key: " + key.error());
