@@ -8,6 +8,7 @@
 #include <string_view>
 
 #include "base/fatal.hpp"
+#include "host/hardening.hpp"
 #include "host/host_state.hpp"
 #include "host/session.hpp"
 #include "protocol/framing.hpp"
@@ -34,6 +35,7 @@ int main(int argc, char** argv) {
         write_stderr("Tresorpfad ist kein gültiges UTF-8\n");
         return 2;
     }
+    velkaron::harden_process();
     if (sodium_init() < 0) velkaron::fatal("Error: libsodium could not be initialised");
 
     velkaron::HostState state{std::string(path)};

@@ -1,0 +1,9 @@
+#pragma once
+
+namespace velkaron {
+
+// Before any request is read: no core files, and no dumping of or attaching to this process
+// by other processes of the same user, so the vault key cannot leave through either.
+void harden_process() noexcept;
+
+}  // namespace velkaron

@@ -1,0 +1,128 @@
+#include "json/reader.hpp"
+
+#include <gtest/gtest.h>
+
+#include <array>
+
+namespace velkaron::json {
+namespace {
+
+// A small record family exercising what the real records need: nesting, optional records,
+// lists, members standing inline and the positional form.
+struct Pair {
+    std::uint32_t n = 0;
+    std::string s;
+};
+
+struct Holder {
+    Pair pair;
+};
+
+struct Doc {
+    std::uint64_t id = 0;
+    Pair pair;
+    std::optional<Pair> maybe;
+    std::vector<Holder> items;
+    std::string note;
+};
+
+constexpr std::array PAIR_FIELDS{field<&Pair::n>("n"), field<&Pair::s>("s")};
+constexpr Schema PAIR{"struct Pair", PAIR_FIELDS, 2, "struct Pair with 2 elements"};
+
+constexpr std::array HOLDER_FIELDS{field<&Holder::pair, &Pair::n>("n"),
+                                   field<&Holder::pair, &Pair::s>("s")};
+constexpr Schema HOLDER{"struct Holder", HOLDER_FIELDS, 0, ""};
+
+constexpr std::array DOC_FIELDS{
+    field<&Doc::id>("id"),
+    field<&Doc::pair>("pair", &PAIR),
+    field<&Doc::maybe>("maybe", &PAIR),
+    field<&Doc::items>("items", &HOLDER),
+    field<&Doc::note>("note").optional(),
+};
+constexpr Schema DOC{"struct Doc", DOC_FIELDS, 5, "struct Doc with 5 elements"};
+
+Result<Doc> read_doc(std::string_view text) {
+    Doc doc;
+    if (auto r = read(text, DOC, &doc); !r) return fail(r.error());
+    return doc;
+}
+
+TEST(Reader, FillsNestedRecordsListsAndInlineMembers) {
+    const auto doc = read_doc(R"({
+  "items": [{"s": "a", "n": 1, "x": [{}]}, {"n": 2, "s": "b"}],
+  "pair": [7, "seven"],
+  "id": 3,
+  "maybe": {"s": "m", "n": 4294967295}
+})");
+    ASSERT_TRUE(doc.has_value()) << doc.error();
+    EXPECT_EQ(doc->id, 3U);
+    EXPECT_EQ(doc->pair.n, 7U);
+    EXPECT_EQ(doc->pair.s, "seven");
+    ASSERT_TRUE(doc->maybe.has_value());
+    EXPECT_EQ(doc->maybe->n, 4294967295U);
+    ASSERT_EQ(doc->items.size(), 2U);
+    EXPECT_EQ(doc->items[0].pair.s, "a");
+    EXPECT_EQ(doc->items[1].pair.n, 2U);
+    EXPECT_EQ(doc->note, "");
+}
+
+TEST(Reader, PositionalFormAndNullForOptionals) {
+    const auto doc = read_doc(R"([1, {"n": 0, "s": ""}, null, [], "n"])");
+    ASSERT_TRUE(doc.has_value()) << doc.error();
+    EXPECT_FALSE(doc->maybe.has_value());
+    EXPECT_EQ(doc->note, "n");
+}
+
+struct FaultCase {
+    const char* text;
+    const char* fault;
+};
+
+class ReaderFault : public testing::TestWithParam<FaultCase> {};
+
+TEST_P(ReaderFault, StopsAtTheFirstFaultInStreamOrder) {
+    const auto doc = read_doc(GetParam().text);
+    ASSERT_FALSE(doc.has_value()) << GetParam().text;
+    EXPECT_EQ(doc.error(), GetParam().fault);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Faults, ReaderFault,
+    testing::Values(
+        // Missing members are reported at the closing brace, in declared order.
+        FaultCase{R"({"note":"x"})", "missing field `id` at line 1 column 12"},
+        FaultCase{R"({"id":1,"maybe":null})", "missing field `pair` at line 1 column 21"},
+        FaultCase{R"({"id":1,"pair":{"s":"x"},"items":[]})",
+                  "missing field `n` at line 1 column 24"},
+        // A duplicate is caught at its name, before a bad value behind it.
+        FaultCase{R"({"id":1,"id":"x"})", "duplicate field `id` at line 1 column 12"},
+        FaultCase{R"({"id":1,"pair":[1,"a"],"items":[],"maybe":{"n":4294967296,"s":""}})",
+                  "invalid value: integer `4294967296`, expected u32 at line 1 column 57"},
+        FaultCase{R"({"id":1,"pair":[1],"items":[]})",
+                  "invalid length 1, expected struct Pair with 2 elements at line 1 column 18"},
+        FaultCase{R"({"id":1,"pair":[1,"a","b"],"items":[]})",
+                  "trailing characters at line 1 column 25"},
+        FaultCase{R"({"id":1,"pair":[1,"a"],"items":{}})",
+                  "invalid type: map, expected a sequence at line 1 column 31"},
+        FaultCase{R"({"id":1,"pair":[1,"a"],"items":[[1,"a"]]})",
+                  "invalid type: sequence, expected struct Holder at line 1 column 32"},
+        FaultCase{R"({"id":1,"pair":[1,"a"],"items":[],"note":null})",
+                  "invalid type: null, expected a string at line 1 column 45"},
+        FaultCase{"{\"id\":1,\n\"pair\":true}",
+                  "invalid type: boolean `true`, expected struct Pair at line 2 column 11"},
+        FaultCase{"", "syntax error while parsing value - unexpected end of input; expected '[', "
+                      "'{', or a literal at line 1 column 0"},
+        FaultCase{R"({"id":1,"pair":[1,"a"],"items":[]} )"
+                  "\n  x",
+                  "trailing characters at line 2 column 3"}));
+
+TEST(Reader, UnknownMembersMayRepeat) {
+    // Only known members are checked for duplicates; optional records may be left out.
+    const auto doc = read_doc(R"({"other":1,"other":[2],"id":1,"pair":[1,"a"],"items":[]})");
+    ASSERT_TRUE(doc.has_value()) << doc.error();
+    EXPECT_FALSE(doc->maybe.has_value());
+}
+
+}  // namespace
+}  // namespace velkaron::json

@@ -1,0 +1,296 @@
+#include "vault/storage.hpp"
+
+#include <gtest/gtest.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <filesystem>
+#include <functional>
+#include <string>
+
+#include "support/temp_dir.hpp"
+#include "vault/vault_json.hpp"
+
+namespace velkaron {
+namespace {
+
+namespace fs = std::filesystem;
+using testing_support::read_file;
+using testing_support::TempDir;
+using testing_support::write_file;
+
+VaultFile sample_vault(const std::string& entry_id = "e1") {
+    VaultFile vault;
+    vault.version = VAULT_VERSION;
+    vault.kdf = KdfRecord{"argon2id", 64, 1, 1, "c2FsdHNhbHRzYWx0c2FsdA=="};
+    vault.wrapped_key = Sealed{"bm9uY2U=", "Y3Q="};
+    vault.entries.push_back(SealedEntry{entry_id, Sealed{"bg==", "Yw=="}});
+    return vault;
+}
+
+std::string document_with_version(const std::string& version) {
+    std::string text = serialize_vault(sample_vault());
+    const std::string one = "\"version\":1,";
+    return text.replace(text.find(one), one.size(), "\"version\":" + version + ",");
+}
+
+unsigned mode_of(const std::string& path) {
+    struct stat info {};
+    EXPECT_EQ(::lstat(path.c_str(), &info), 0) << path;
+    return info.st_mode & 07777;
+}
+
+// --- temporary path ---------------------------------------------------------------------
+
+struct TemporaryCase {
+    const char* vault;
+    const char* temporary;
+};
+
+class TemporaryPath : public testing::TestWithParam<TemporaryCase> {};
+
+TEST_P(TemporaryPath, ReplacesTheExtensionOfTheFileName) {
+    EXPECT_EQ(temporary_path(GetParam().vault), GetParam().temporary);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Rule, TemporaryPath,
+    testing::Values(TemporaryCase{"tresor.json", "tresor.tmp"},
+                    TemporaryCase{"/data/archiv.alt.json", "/data/archiv.alt.tmp"},
+                    TemporaryCase{"tresor.", "tresor.tmp"},
+                    TemporaryCase{"dir.d/tresor", "dir.d/tresor.tmp"},
+                    TemporaryCase{"/home/u/.tresor", "/home/u/.tresor.tmp"},
+                    TemporaryCase{"a/..tresor", "a/..tmp"},
+                    // Replacing "tmp" by "tmp" would make the vault its own temporary file.
+                    TemporaryCase{"x/tresor.tmp", "x/tresor.tmp.tmp"},
+                    TemporaryCase{"tmp", "tmp.tmp"},
+                    // No file name: the path stays as it is, and writing to it fails.
+                    TemporaryCase{"/", "/"}, TemporaryCase{"a/..", "a/.."},
+                    TemporaryCase{"..", ".."}, TemporaryCase{"a/", "a/"}));
+
+// --- loading ----------------------------------------------------------------------------
+
+struct LoadCase {
+    const char* name;
+    std::function<void(const std::string& path)> prepare;
+    std::string error;
+};
+
+class LoadFault : public testing::TestWithParam<LoadCase> {};
+
+TEST_P(LoadFault, LeavesNoVaultInMemory) {
+    TempDir dir;
+    HostState state(dir.file("tresor.json"));
+    GetParam().prepare(state.path);
+    const Status loaded = load_vault(state);
+    ASSERT_FALSE(loaded.has_value());
+    EXPECT_EQ(loaded.error(), GetParam().error);
+    EXPECT_FALSE(state.vault.has_value());
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Messages, LoadFault,
+    testing::Values(
+        LoadCase{"Missing", [](const std::string&) {},
+                 "Tresor nicht lesbar: No such file or directory (os error 2)"},
+        LoadCase{"Directory", [](const std::string& p) { fs::create_directory(p); },
+                 "Tresor nicht lesbar: Is a directory (os error 21)"},
+        LoadCase{"NotUtf8",
+                 [](const std::string& p) {
+                     std::string text = serialize_vault(sample_vault());
+                     text.insert(text.find("argon2id"), "\xC0\xAF");  // overlong solidus
+                     write_file(p, text);
+                 },
+                 "Tresor nicht lesbar: stream did not contain valid UTF-8"},
+        LoadCase{"TruncatedUtf8",
+                 [](const std::string& p) { write_file(p, "{\"version\":1}\xE2\x82"); },
+                 "Tresor nicht lesbar: stream did not contain valid UTF-8"},
+        LoadCase{"Empty", [](const std::string& p) { write_file(p, ""); },
+                 "Tresor beschädigt: syntax error while parsing value - unexpected end of input; "
+                 "expected '[', '{', or a literal at line 1 column 0"},
+        // With no writer, a FIFO must read as empty instead of hanging the host.
+        LoadCase{"FifoWithoutWriter",
+                 [](const std::string& p) { ASSERT_EQ(::mkfifo(p.c_str(), 0600), 0); },
+                 "Tresor beschädigt: syntax error while parsing value - unexpected end of input; "
+                 "expected '[', '{', or a literal at line 1 column 0"},
+        LoadCase{"VersionTwo",
+                 [](const std::string& p) { write_file(p, document_with_version("2")); },
+                 "unbekannte Tresorversion 2"},
+        LoadCase{"VersionZero",
+                 [](const std::string& p) { write_file(p, document_with_version("0")); },
+                 "unbekannte Tresorversion 0"},
+        // Damage is reported before the version is looked at.
+        LoadCase{"VersionTwoAndDamaged",
+                 [](const std::string& p) { write_file(p, R"({"version":2})"); },
+                 "Tresor beschädigt: missing field `kdf` at line 1 column 13"}),
+    [](const testing::TestParamInfo<LoadCase>& p) { return p.param.name; });
+
+TEST(LoadVault, ReadsTheFileOnlyWhileNoVaultIsInMemory) {
+    TempDir dir;
+    HostState state(dir.file("tresor.json"));
+    write_file(state.path, serialize_vault(sample_vault("first")));
+    ASSERT_TRUE(load_vault(state).has_value());
+    ASSERT_TRUE(state.vault.has_value());
+    EXPECT_EQ(*state.vault, sample_vault("first"));
+
+    write_file(state.path, serialize_vault(sample_vault("second")));
+    ASSERT_TRUE(load_vault(state).has_value());
+    EXPECT_EQ(*state.vault, sample_vault("first"));
+
+    state.lock();
+    ASSERT_TRUE(load_vault(state).has_value());
+    EXPECT_EQ(*state.vault, sample_vault("second"));
+}
+
+TEST(LoadVault, FollowsASymbolicLink) {
+    TempDir dir;
+    write_file(dir.file("target"), serialize_vault(sample_vault()));
+    fs::create_symlink(dir.file("target"), dir.file("tresor.json"));
+    HostState state(dir.file("tresor.json"));
+    ASSERT_TRUE(load_vault(state).has_value());
+    EXPECT_EQ(*state.vault, sample_vault());
+}
+
+// --- saving -----------------------------------------------------------------------------
+
+class SaveVault : public testing::Test {
+  protected:
+    void SetUp() override {
+        state_.vault = sample_vault();
+        write_file(state_.path, OLD);
+    }
+
+    // The vault file keeps its previous content after a failed save.
+    void expect_failure(const std::string& error) {
+        const Status saved = save_vault(state_);
+        ASSERT_FALSE(saved.has_value());
+        EXPECT_EQ(saved.error(), error);
+    }
+
+    static constexpr const char* OLD = "previous vault";
+    TempDir dir_;
+    HostState state_{dir_.file("tresor.json")};
+    std::string temporary_ = dir_.file("tresor.tmp");
+};
+
+TEST_F(SaveVault, WritesExactlyTheSerialisedDocumentWithMode0600) {
+    ASSERT_EQ(::chmod(state_.path.c_str(), 0644), 0);
+    const mode_t previous = ::umask(0);
+    const Status saved = save_vault(state_);
+    ::umask(previous);
+    ASSERT_TRUE(saved.has_value()) << saved.error();
+    EXPECT_EQ(read_file(state_.path), serialize_vault(*state_.vault));
+    EXPECT_EQ(mode_of(state_.path), 0600u);
+    EXPECT_FALSE(fs::exists(temporary_));
+}
+
+TEST_F(SaveVault, RefusesWithoutAVaultInMemory) {
+    state_.vault.reset();
+    expect_failure("kein Tresor geladen");
+    EXPECT_EQ(read_file(state_.path), OLD);
+    EXPECT_FALSE(fs::exists(temporary_));
+}
+
+TEST_F(SaveVault, ReplacesASymbolicLinkAndLeavesItsTarget) {
+    const std::string target = dir_.file("target");
+    write_file(target, "linked content");
+    fs::remove(state_.path);
+    fs::create_symlink(target, state_.path);
+    ASSERT_TRUE(save_vault(state_).has_value());
+    EXPECT_FALSE(fs::is_symlink(state_.path));
+    EXPECT_EQ(read_file(state_.path), serialize_vault(*state_.vault));
+    EXPECT_EQ(read_file(target), "linked content");
+}
+
+TEST_F(SaveVault, OverwritesAStaleTemporaryFileCompletely) {
+    write_file(temporary_, std::string(10000, 'x'));
+    ASSERT_EQ(::chmod(temporary_.c_str(), 0666), 0);
+    ASSERT_TRUE(save_vault(state_).has_value());
+    EXPECT_EQ(read_file(state_.path), serialize_vault(*state_.vault));
+    EXPECT_EQ(mode_of(state_.path), 0600u);
+}
+
+struct BlockedTemporary {
+    const char* name;
+    std::function<void(const std::string& temporary)> block;
+    std::string error;
+};
+
+class TemporaryNotWritable : public SaveVault,
+                             public testing::WithParamInterface<BlockedTemporary> {};
+
+TEST_P(TemporaryNotWritable, FailsWithoutTouchingTheVault) {
+    GetParam().block(temporary_);
+    expect_failure(GetParam().error);
+    EXPECT_EQ(read_file(state_.path), OLD);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Causes, TemporaryNotWritable,
+    testing::Values(
+        BlockedTemporary{"Directory", [](const std::string& path) { fs::create_directory(path); },
+                         "Schreiben fehlgeschlagen: Is a directory (os error 21)"},
+        // Without a reader, opening a FIFO for writing fails at once instead of hanging.
+        BlockedTemporary{
+            "FifoWithoutReader",
+            [](const std::string& path) { ASSERT_EQ(::mkfifo(path.c_str(), 0600), 0); },
+            "Schreiben fehlgeschlagen: No such device or address (os error 6)"}),
+    [](const testing::TestParamInfo<BlockedTemporary>& p) { return p.param.name; });
+
+// The link is refused, not written through.
+TEST_F(SaveVault, RefusesASymbolicLinkAtTheTemporaryPath) {
+    write_file(dir_.file("elsewhere"), "untouched");
+    fs::create_symlink(dir_.file("elsewhere"), temporary_);
+    expect_failure("Schreiben fehlgeschlagen: Too many levels of symbolic links (os error 40)");
+    EXPECT_EQ(read_file(dir_.file("elsewhere")), "untouched");
+    EXPECT_EQ(read_file(state_.path), OLD);
+}
+
+struct UnreachableDirectory {
+    const char* name;
+    const char* vault;  // below the test directory
+    std::string error;
+};
+
+class DirectoryNotUsable : public testing::TestWithParam<UnreachableDirectory> {};
+
+TEST_P(DirectoryNotUsable, FailsAndLeavesNoTemporaryFile) {
+    TempDir dir;
+    write_file(dir.file("plain"), "a regular file");
+    HostState state(dir.file(GetParam().vault));
+    state.vault = sample_vault();
+    const Status saved = save_vault(state);
+    ASSERT_FALSE(saved.has_value());
+    EXPECT_EQ(saved.error(), GetParam().error);
+    EXPECT_EQ(std::distance(fs::directory_iterator(dir.path()), fs::directory_iterator()), 1);
+    EXPECT_EQ(read_file(dir.file("plain")), "a regular file");
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Causes, DirectoryNotUsable,
+    testing::Values(
+        UnreachableDirectory{"MissingParent", "missing/tresor.json",
+                             "Schreiben fehlgeschlagen: No such file or directory (os error 2)"},
+        UnreachableDirectory{"ParentIsAFile", "plain/tresor.json",
+                             "Schreiben fehlgeschlagen: Not a directory (os error 20)"},
+        UnreachableDirectory{"NoFileName", "",
+                             "Schreiben fehlgeschlagen: Is a directory (os error 21)"}),
+    [](const testing::TestParamInfo<UnreachableDirectory>& p) { return p.param.name; });
+
+TEST_F(SaveVault, FailedRenameKeepsTheVaultAndTheNextSaveWritesTheChange) {
+    fs::remove(state_.path);
+    fs::create_directory(state_.path);
+    write_file(state_.path + "/inside", OLD);
+    expect_failure("Umbenennen fehlgeschlagen: Is a directory (os error 21)");
+    EXPECT_EQ(read_file(state_.path + "/inside"), OLD);
+    // The complete temporary file stays behind, already private.
+    EXPECT_EQ(read_file(temporary_), serialize_vault(*state_.vault));
+    EXPECT_EQ(mode_of(temporary_), 0600u);
+
+    fs::remove_all(state_.path);
+    ASSERT_TRUE(save_vault(state_).has_value());
+    EXPECT_EQ(read_file(state_.path), serialize_vault(*state_.vault));
+}
+
+}  // namespace
+}  // namespace velkaron
