@@ -55,6 +55,10 @@ Entry EntriesTest::opened(std::size_t index) const {
     return entry ? std::move(*entry) : Entry{};
 }
 
+PutRequest login(std::string_view host, std::optional<std::string_view> entry_id) {
+    return {.host = host, .username = "", .password = "pw", .title = "", .entry_id = entry_id};
+}
+
 bool is_uuid_v4(std::string_view id) {
     static const std::regex UUID(
         "[0-9a-f]{8}-[0-9a-f]{4}-4[0-9a-f]{3}-[89ab][0-9a-f]{3}-[0-9a-f]{12}");

@@ -3,10 +3,12 @@
 #include <gtest/gtest.h>
 
 #include <cstdint>
+#include <optional>
 #include <string>
 #include <string_view>
 
 #include "entries/entry.hpp"
+#include "entries/operations.hpp"
 #include "host/host_state.hpp"
 #include "support/temp_dir.hpp"
 
@@ -32,6 +34,10 @@ class EntriesTest : public testing::Test {
     TempDir dir;
     HostState state;
 };
+
+// A put of `host` with the password "pw", no user name and no title.
+[[nodiscard]] PutRequest login(std::string_view host,
+                               std::optional<std::string_view> entry_id = std::nullopt);
 
 // The id of a new entry: a version 4 UUID in lower-case hexadecimal.
 [[nodiscard]] bool is_uuid_v4(std::string_view id);

@@ -14,6 +14,7 @@ namespace {
 
 using nlohmann::json;
 using testing_support::EntriesTest;
+using testing_support::login;
 
 std::vector<std::string> ids_of(const json& list) {
     std::vector<std::string> ids;
@@ -116,7 +117,7 @@ struct StateCase {
 };
 
 Result<json> put(HostState& s) {
-    auto id = put_entry(s, {.host = "example.com", .password = "pw"});
+    auto id = put_entry(s, login("example.com"));
     if (!id) return fail(id.error());
     return json(*id);
 }
@@ -188,12 +189,14 @@ TEST_P(StateTests, ComeInTheirOrder) {
         EXPECT_EQ(result.error(), c.error);
     } else {
         ASSERT_TRUE(result) << result.error();
-        if (c.data) EXPECT_EQ(result->dump(), c.data);
+        if (c.data) {
+            EXPECT_EQ(result->dump(), c.data);
+        }
     }
 }
 
 INSTANTIATE_TEST_SUITE_P(Entries, StateTests, testing::ValuesIn(STATE_CASES),
-                         [](const auto& info) { return std::string(info.param.name); });
+                         [](const auto& test) { return std::string(test.param.name); });
 
 }  // namespace
 }  // namespace velkaron

@@ -14,6 +14,7 @@ namespace {
 
 using testing_support::EntriesTest;
 using testing_support::is_uuid_v4;
+using testing_support::login;
 
 enum class Stored { Login, Unopenable, Unreadable };
 
@@ -173,17 +174,17 @@ TEST_P(PutChoice, ChoosesIdPositionAndCreationTime) {
 }
 
 INSTANTIATE_TEST_SUITE_P(Put, PutChoice, testing::ValuesIn(PUT_CASES),
-                         [](const auto& info) { return std::string(info.param.name); });
+                         [](const auto& test) { return std::string(test.param.name); });
 
 TEST_F(EntriesTest, PutSavesTheWholeVault) {
     store("a", "example.com", "alice");
-    const auto id = put_entry(state, {.host = "example.org", .password = "pw"});
+    const auto id = put_entry(state, login("example.org"));
     ASSERT_TRUE(id) << id.error();
     EXPECT_EQ(testing_support::read_file(state.path), serialize_vault(*state.vault));
 }
 
 TEST_F(EntriesTest, PutSealsUnderTheChosenId) {
-    const auto id = put_entry(state, {.host = "example.com", .password = "pw", .entry_id = "mine"});
+    const auto id = put_entry(state, login("example.com", "mine"));
     ASSERT_TRUE(id) << id.error();
     state.vault->entries[0].id = "other";
     const auto list = list_entries(state);
@@ -192,15 +193,15 @@ TEST_F(EntriesTest, PutSealsUnderTheChosenId) {
 }
 
 TEST_F(EntriesTest, NewIdsDiffer) {
-    const auto first = put_entry(state, {.host = "a.example", .password = "pw"});
-    const auto second = put_entry(state, {.host = "b.example", .password = "pw"});
+    const auto first = put_entry(state, login("a.example"));
+    const auto second = put_entry(state, login("b.example"));
     ASSERT_TRUE(first && second);
     EXPECT_NE(*first, *second);
 }
 
 TEST_F(EntriesTest, AFailedSaveKeepsThePutInMemoryForTheNextSave) {
     state.path = dir.file("missing/vault.json");
-    const auto id = put_entry(state, {.host = "example.com", .password = "pw"});
+    const auto id = put_entry(state, login("example.com"));
     ASSERT_FALSE(id);
     EXPECT_EQ(id.error(), "Schreiben fehlgeschlagen: No such file or directory (os error 2)");
 
@@ -210,7 +211,7 @@ TEST_F(EntriesTest, AFailedSaveKeepsThePutInMemoryForTheNextSave) {
     EXPECT_EQ((*list)[0]["host"], "example.com");
 
     std::filesystem::create_directory(dir.file("missing"));
-    ASSERT_TRUE(put_entry(state, {.host = "example.org", .password = "pw"}));
+    ASSERT_TRUE(put_entry(state, login("example.org")));
     EXPECT_EQ(testing_support::read_file(state.path), serialize_vault(*state.vault));
     EXPECT_EQ(state.vault->entries.size(), 2u);
 }
