@@ -8,8 +8,7 @@
 namespace velkaron {
 
 // Unseals one stored entry under its id with the vault key and reads it. Fails with
-// "Tresor ist gesperrt", with unseal's message, or with "Eintrag beschädigt: <fault>". The
-// caller has made sure a vault is loaded.
+// "Tresor ist gesperrt", with unseal's message, or with "Eintrag beschädigt: <fault>".
 [[nodiscard]] Result<Entry> open_entry(const HostState& state, const SealedEntry& stored);
 
 }  // namespace velkaron

@@ -192,13 +192,6 @@ TEST_F(EntriesTest, PutSealsUnderTheChosenId) {
     EXPECT_EQ(list.error(), "Entschlüsseln fehlgeschlagen");
 }
 
-TEST_F(EntriesTest, NewIdsDiffer) {
-    const auto first = put_entry(state, login("a.example"));
-    const auto second = put_entry(state, login("b.example"));
-    ASSERT_TRUE(first && second);
-    EXPECT_NE(*first, *second);
-}
-
 TEST_F(EntriesTest, AFailedSaveKeepsThePutInMemoryForTheNextSave) {
     state.path = dir.file("missing/vault.json");
     const auto id = put_entry(state, login("example.com"));
