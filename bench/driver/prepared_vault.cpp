@@ -33,7 +33,9 @@ PreparedVault prepare_vault(const std::string& path, std::size_t count) {
     // Adding the logins one `put` at a time would save the growing file once per login;
     // sealing them in memory and saving once gives the same file.
     HostState state(path);
-    PreparedVault prepared{.path = path, .count = count};
+    PreparedVault prepared;
+    prepared.path = path;
+    prepared.count = count;
     prepared.recovery_code = checked(create_vault(state, MASTER_PASSWORD), "create");
     const Key32 key = state.key->copy();
     state.vault->entries.reserve(count);
