@@ -2,8 +2,6 @@
 
 #include <array>
 
-#include <nlohmann/json.hpp>
-
 #include "json/reader.hpp"
 
 namespace velkaron {
@@ -54,40 +52,117 @@ constexpr std::array VAULT_FIELDS{
 constexpr json::Schema VAULT_SCHEMA{"struct VaultFile", VAULT_FIELDS, 5,
                                     "struct VaultFile with 5 elements"};
 
-using Ordered = nlohmann::ordered_json;
+// The writer streams into one buffer: building a document tree first costs about ten times
+// as much, and this runs on every save.
 
-Ordered kdf_json(const KdfRecord& kdf) {
-    return Ordered{{"algorithm", kdf.algorithm},
-                   {"memory_kib", kdf.memory_kib},
-                   {"iterations", kdf.iterations},
-                   {"parallelism", kdf.parallelism},
-                   {"salt", kdf.salt}};
+void append_string(std::string& out, std::string_view text) {
+    static constexpr char HEX[] = "0123456789abcdef";
+    out += '"';
+    std::size_t plain = 0;  // start of the run not yet copied
+    for (std::size_t i = 0; i < text.size(); ++i) {
+        const auto c = static_cast<unsigned char>(text[i]);
+        if (c >= 0x20 && c != '"' && c != '\\') continue;
+        out.append(text, plain, i - plain);
+        plain = i + 1;
+        out += '\\';
+        switch (c) {
+            case '"':
+                out += '"';
+                break;
+            case '\\':
+                out += '\\';
+                break;
+            case '\b':
+                out += 'b';
+                break;
+            case '\t':
+                out += 't';
+                break;
+            case '\n':
+                out += 'n';
+                break;
+            case '\f':
+                out += 'f';
+                break;
+            case '\r':
+                out += 'r';
+                break;
+            default:
+                out += "u00";
+                out += HEX[c >> 4];
+                out += HEX[c & 0xF];
+        }
+    }
+    out.append(text, plain);
+    out += '"';
 }
 
-Ordered vault_json(const VaultFile& vault) {
-    Ordered entries = Ordered::array();
+void append_u32(std::string& out, std::uint32_t value) {
+    out += std::to_string(value);
+}
+
+void append_kdf(std::string& out, const KdfRecord& kdf) {
+    out += R"({"algorithm":)";
+    append_string(out, kdf.algorithm);
+    out += R"(,"memory_kib":)";
+    append_u32(out, kdf.memory_kib);
+    out += R"(,"iterations":)";
+    append_u32(out, kdf.iterations);
+    out += R"(,"parallelism":)";
+    append_u32(out, kdf.parallelism);
+    out += R"(,"salt":)";
+    append_string(out, kdf.salt);
+    out += '}';
+}
+
+// `nonce` and `ct` without braces: inline in entries and in the recovery record.
+void append_sealed_members(std::string& out, const Sealed& sealed) {
+    out += R"("nonce":)";
+    append_string(out, sealed.nonce);
+    out += R"(,"ct":)";
+    append_string(out, sealed.ct);
+}
+
+std::size_t expected_size(const VaultFile& vault) {
+    std::size_t size = 512;
     for (const SealedEntry& entry : vault.entries) {
-        entries.push_back(
-            Ordered{{"id", entry.id}, {"nonce", entry.sealed.nonce}, {"ct", entry.sealed.ct}});
+        size += 32 + entry.id.size() + entry.sealed.nonce.size() + entry.sealed.ct.size();
     }
-    Ordered recovery = nullptr;
-    if (vault.recovery) {
-        recovery = Ordered{{"kdf", kdf_json(vault.recovery->kdf)},
-                           {"nonce", vault.recovery->sealed.nonce},
-                           {"ct", vault.recovery->sealed.ct}};
-    }
-    return Ordered{
-        {"version", vault.version},
-        {"kdf", kdf_json(vault.kdf)},
-        {"wrapped_key", Ordered{{"nonce", vault.wrapped_key.nonce}, {"ct", vault.wrapped_key.ct}}},
-        {"recovery", std::move(recovery)},
-        {"entries", std::move(entries)}};
+    return size;
 }
 
 }  // namespace
 
 std::string serialize_vault(const VaultFile& vault) {
-    return vault_json(vault).dump(-1, ' ', false);
+    std::string out;
+    out.reserve(expected_size(vault));
+    out += R"({"version":)";
+    append_u32(out, vault.version);
+    out += R"(,"kdf":)";
+    append_kdf(out, vault.kdf);
+    out += R"(,"wrapped_key":{)";
+    append_sealed_members(out, vault.wrapped_key);
+    out += R"(},"recovery":)";
+    if (vault.recovery) {
+        out += R"({"kdf":)";
+        append_kdf(out, vault.recovery->kdf);
+        out += ',';
+        append_sealed_members(out, vault.recovery->sealed);
+        out += '}';
+    } else {
+        out += "null";
+    }
+    out += R"(,"entries":[)";
+    for (std::size_t i = 0; i < vault.entries.size(); ++i) {
+        if (i > 0) out += ',';
+        out += R"({"id":)";
+        append_string(out, vault.entries[i].id);
+        out += ',';
+        append_sealed_members(out, vault.entries[i].sealed);
+        out += '}';
+    }
+    out += "]}";
+    return out;
 }
 
 Result<VaultFile> parse_vault(std::string_view text) {

@@ -1,0 +1,66 @@
+#include "crypto/derive_key.hpp"
+
+#include <cstdint>
+#include <optional>
+#include <string>
+
+#include "crypto/argon2id.hpp"
+#include "crypto/available_memory.hpp"
+
+namespace velkaron {
+namespace {
+
+constexpr std::uint32_t MIN_MEMORY_KIB = 8;
+constexpr std::uint64_t MIN_MEMORY_KIB_PER_LANE = 8;
+constexpr std::uint32_t MAX_LANES = 0xFFFFFF;
+constexpr std::size_t MIN_SALT_BYTES = 8;
+constexpr std::uint64_t MAX_INPUT_BYTES = 0xFFFFFFFF;  // lengths enter the hash as 32 bits
+constexpr std::uint64_t BLOCK_BYTES = 1024;
+
+std::optional<std::string_view> parameter_fault(const KdfParams& params) {
+    if (params.memory_kib < MIN_MEMORY_KIB ||
+        params.memory_kib < MIN_MEMORY_KIB_PER_LANE * params.parallelism) {
+        return "memory cost is too small";
+    }
+    if (params.iterations == 0) return "time cost is too small";
+    if (params.parallelism == 0) return "not enough threads";
+    if (params.parallelism > MAX_LANES) return "too many threads";
+    return std::nullopt;
+}
+
+// RFC 9106 rounds the memory down to a multiple of 4 blocks per lane.
+std::uint64_t work_memory_bytes(const KdfParams& params) {
+    const std::uint64_t quantum = std::uint64_t{4} * params.parallelism;
+    return params.memory_kib / quantum * quantum * BLOCK_BYTES;
+}
+
+bool work_memory_fits(const KdfParams& params) {
+    const auto available = available_memory();
+    return !available || work_memory_bytes(params) <= *available;
+}
+
+std::optional<std::string_view> input_fault(std::span<const unsigned char> secret,
+                                            std::span<const unsigned char> salt) {
+    if (secret.size() > MAX_INPUT_BYTES) return "password is too long";
+    if (salt.size() < MIN_SALT_BYTES) return "salt is too short";
+    if (salt.size() > MAX_INPUT_BYTES) return "salt is too long";
+    return std::nullopt;
+}
+
+}  // namespace
+
+Result<Key32> derive_key(std::span<const unsigned char> secret, std::span<const unsigned char> salt,
+                         const KdfParams& params) {
+    if (const auto fault = parameter_fault(params)) {
+        return fail("ungültige KDF-Parameter: " + std::string(*fault));
+    }
+    // A vault file may ask for up to 4 TiB: refuse what would get the process killed.
+    if (!work_memory_fits(params)) return fail(derivation_failed(ALLOCATION_FAILED));
+    if (const auto fault = input_fault(secret, salt)) return fail(derivation_failed(*fault));
+
+    const auto backend =
+        libsodium_takes(secret, salt, params) ? Argon2Backend::libsodium : Argon2Backend::libargon2;
+    return argon2id(backend, secret, salt, params);
+}
+
+}  // namespace velkaron

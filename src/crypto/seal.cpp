@@ -1,0 +1,64 @@
+#include "crypto/seal.hpp"
+
+#include <cstdint>
+#include <vector>
+
+#include "crypto/base64.hpp"
+#include "crypto/random.hpp"
+
+namespace velkaron {
+namespace {
+
+constexpr std::size_t NONCE_LEN = crypto_aead_xchacha20poly1305_ietf_NPUBBYTES;
+constexpr std::size_t TAG_LEN = crypto_aead_xchacha20poly1305_ietf_ABYTES;
+// The 32-bit block counter runs out after this many bytes (block 0 keys Poly1305).
+constexpr std::uint64_t MAX_PLAINTEXT = 64 * (std::uint64_t{1} << 32) - 64;
+
+const unsigned char* bytes_of(std::string_view text) {
+    return reinterpret_cast<const unsigned char*>(text.data());
+}
+
+}  // namespace
+
+Result<Sealed> seal(const Key32& key, std::span<const unsigned char> plaintext,
+                    std::string_view associated_data) {
+    if (plaintext.size() >= MAX_PLAINTEXT) return fail("Verschlüsseln fehlgeschlagen");
+    const SecretBytes nonce = random_bytes(NONCE_LEN);
+    // Encrypting from the caller's buffer: this one never holds plaintext.
+    std::vector<unsigned char> ct(plaintext.size() + TAG_LEN);
+    unsigned long long ct_len = 0;
+    if (crypto_aead_xchacha20poly1305_ietf_encrypt(
+            ct.data(), &ct_len, plaintext.data(), plaintext.size(), bytes_of(associated_data),
+            associated_data.size(), nullptr, nonce.data(), key.data()) != 0) {
+        return fail("Verschlüsseln fehlgeschlagen");
+    }
+    return Sealed{base64_encode(nonce.span()), base64_encode(ct)};
+}
+
+Result<SecretBytes> unseal(const Sealed& sealed, const Key32& key,
+                           std::string_view associated_data) {
+    const auto nonce = base64_decode(sealed.nonce);
+    if (!nonce) return fail("Nonce unlesbar");
+    const auto ct = base64_decode(sealed.ct);
+    if (!ct) return fail("Geheimtext unlesbar");
+    if (nonce->size() != NONCE_LEN) return fail("Nonce hat die falsche Länge");
+    if (ct->size() < TAG_LEN) return fail("Entschlüsseln fehlgeschlagen");
+
+    // The tag is checked, in constant time, before anything is decrypted.
+    SecretBytes plaintext(ct->size() - TAG_LEN);
+    unsigned long long plaintext_len = 0;
+    if (crypto_aead_xchacha20poly1305_ietf_decrypt(
+            plaintext.data(), &plaintext_len, nullptr, ct->data(), ct->size(),
+            bytes_of(associated_data), associated_data.size(), nonce->data(), key.data()) != 0) {
+        return fail("Entschlüsseln fehlgeschlagen");
+    }
+    return plaintext;
+}
+
+Result<VaultKey> vault_key_from_bytes(SecretBytes plaintext) {
+    // `plaintext` is wiped when it goes out of scope, on both paths.
+    if (plaintext.size() != VaultKey::size()) return fail("Tresorschlüssel hat die falsche Länge");
+    return VaultKey(std::span<const unsigned char, KEY_LEN>(plaintext.data(), KEY_LEN));
+}
+
+}  // namespace velkaron

@@ -1,0 +1,88 @@
+#include <gtest/gtest.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <array>
+#include <string>
+#include <vector>
+
+#include "support/temp_dir.hpp"
+#include "vault/storage.hpp"
+#include "vault/vault_json.hpp"
+
+namespace velkaron {
+namespace {
+
+using testing_support::read_file;
+using testing_support::TempDir;
+using testing_support::write_file;
+
+constexpr int SAVERS = 3;
+constexpr int ROUNDS = 300;
+
+// Vaults of clearly different sizes, so that a mixture or a cut-off file cannot pass for one.
+VaultFile vault_with(std::size_t entries) {
+    VaultFile vault;
+    vault.version = VAULT_VERSION;
+    vault.kdf = KdfRecord{"argon2id", 64, 1, 1, "c2FsdA=="};
+    vault.wrapped_key = Sealed{"bm9uY2U=", "Y3Q="};
+    for (std::size_t i = 0; i < entries; ++i) {
+        vault.entries.push_back(
+            SealedEntry{"entry-" + std::to_string(i), Sealed{"bm9uY2U=", std::string(200, 'c')}});
+    }
+    return vault;
+}
+
+bool is_one_of(const std::string& text, const std::array<std::string, SAVERS>& documents) {
+    if (!parse_vault(text)) return false;
+    for (const std::string& document : documents) {
+        if (text == document) return true;
+    }
+    return false;
+}
+
+// Several processes save their own vault to one path as fast as they can, each reading the
+// file back after every save, while this process reads it all the time: every read must be
+// one complete document.
+TEST(ConcurrentSave, NoReaderEverSeesAnIncompleteVault) {
+    TempDir dir;
+    const std::string path = dir.file("tresor.json");
+    std::array<VaultFile, SAVERS> vaults{vault_with(1), vault_with(30), vault_with(300)};
+    std::array<std::string, SAVERS> documents;
+    for (int i = 0; i < SAVERS; ++i) documents[i] = serialize_vault(vaults[i]);
+    write_file(path, documents[0]);
+
+    std::vector<pid_t> savers;
+    for (int i = 0; i < SAVERS; ++i) {
+        const pid_t pid = ::fork();
+        ASSERT_GE(pid, 0);
+        if (pid == 0) {
+            HostState state(path);
+            state.vault = vaults[i];
+            for (int round = 0; round < ROUNDS; ++round) {
+                if (!save_vault(state)) ::_exit(1);
+                if (!is_one_of(read_file(path), documents)) ::_exit(2);
+            }
+            ::_exit(0);
+        }
+        savers.push_back(pid);
+    }
+
+    int reads = 0;
+    int bad_reads = 0;
+    while (!savers.empty()) {
+        if (!is_one_of(read_file(path), documents)) ++bad_reads;
+        ++reads;
+        std::erase_if(savers, [](pid_t pid) {
+            int status = 0;
+            if (::waitpid(pid, &status, WNOHANG) != pid) return false;
+            EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0) << "saver status " << status;
+            return true;
+        });
+    }
+    EXPECT_EQ(bad_reads, 0) << "of " << reads << " reads";
+    EXPECT_TRUE(is_one_of(read_file(path), documents));
+}
+
+}  // namespace
+}  // namespace velkaron
