@@ -63,7 +63,7 @@ STRING = r'"((?:[^"\\]|\\.)*)"'
 MESSAGE_LITERAL = re.compile("|".join([
     r"\b(?:fail|failure|fatal)\(\s*" + STRING,
     r"\bfill_random\([^;\"]*,\s*" + STRING,
-    r"constexpr std::string_view [A-Z_]+ =\s*" + STRING,
+    r"constexpr [\w:]+ [A-Z][A-Z_]*(?:\[\])? =\s*" + STRING,
 ]))
 
 
