@@ -5,12 +5,11 @@
 
 #include <random>
 
+#include "crypto/bytes.hpp"
 #include "crypto/hex.hpp"
 
 namespace velkaron {
 namespace {
-
-using testing_support::bytes_of;
 
 // RFC 4648 section 10.
 TEST(Base64, EncodesAndDecodesTheRfcVectors) {

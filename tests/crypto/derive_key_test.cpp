@@ -8,12 +8,12 @@
 #include <vector>
 
 #include "crypto/argon2id.hpp"
+#include "crypto/bytes.hpp"
 #include "crypto/hex.hpp"
 
 namespace velkaron {
 namespace {
 
-using testing_support::bytes_of;
 using testing_support::to_hex;
 
 std::vector<unsigned char> salt_of(std::size_t size) {
