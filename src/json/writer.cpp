@@ -1,5 +1,6 @@
 #include "json/writer.hpp"
 
+#include <array>
 #include <charconv>
 
 #include "base/utf8.hpp"
@@ -14,18 +15,35 @@ void append_integer(std::string& out, Integer value) {
     out.append(digits, end);
 }
 
+// The bytes that end a run copied as it is: control characters, quotation mark, reverse solidus.
+constexpr std::array<bool, 256> ESCAPED = [] {
+    std::array<bool, 256> table{};
+    for (int c = 0; c < 0x20; ++c) table[static_cast<std::size_t>(c)] = true;
+    table['"'] = true;
+    table['\\'] = true;
+    return table;
+}();
+
+bool is_utf8(std::string_view text) {
+    Utf8Scanner scanner;
+    return scanner.feed(text) && scanner.complete();
+}
+
 }  // namespace
 
 bool append_string(std::string& out, std::string_view text) {
     static constexpr char HEX[] = "0123456789abcdef";
-    Utf8Scanner scanner;
-    if (!scanner.feed(text) || !scanner.complete()) return false;
+    // One pass escapes and notes whether any byte is not ASCII; only such text, rare in
+    // responses, is then checked to be UTF-8.
+    const std::size_t start = out.size();
     out += '"';
+    unsigned char high_bits = 0;
     std::size_t plain = 0;  // start of the run not yet copied
     for (std::size_t i = 0; i < text.size(); ++i) {
         const auto c = static_cast<unsigned char>(text[i]);
-        if (c >= 0x20 && c != '"' && c != '\\') continue;
-        out.append(text, plain, i - plain);
+        high_bits |= c;
+        if (!ESCAPED[c]) continue;
+        out.append(text.data() + plain, i - plain);
         plain = i + 1;
         out += '\\';
         switch (c) {
@@ -56,7 +74,11 @@ bool append_string(std::string& out, std::string_view text) {
                 out += HEX[c & 0xF];
         }
     }
-    out.append(text, plain);
+    if ((high_bits & 0x80) != 0 && !is_utf8(text)) {
+        out.resize(start);
+        return false;
+    }
+    out.append(text.data() + plain, text.size() - plain);
     out += '"';
     return true;
 }
