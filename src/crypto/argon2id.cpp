@@ -12,11 +12,12 @@ Result<Key32> with_libsodium(std::span<const unsigned char> secret,
                              std::span<const unsigned char> salt, const KdfParams& params) {
     // Without sodium_init libsodium computes the same key with its slow portable code.
     [[maybe_unused]] static const int sodium_ready = sodium_init();
+    // The library takes no null pointer, not even for an empty secret.
+    const char* password = secret.empty() ? "" : reinterpret_cast<const char*>(secret.data());
     Key32 key;
-    const int rc =
-        crypto_pwhash(key.data(), key.size(), reinterpret_cast<const char*>(secret.data()),
-                      secret.size(), salt.data(), params.iterations,
-                      std::size_t{params.memory_kib} * 1024, crypto_pwhash_ALG_ARGON2ID13);
+    const int rc = crypto_pwhash(key.data(), key.size(), password, secret.size(), salt.data(),
+                                 params.iterations, std::size_t{params.memory_kib} * 1024,
+                                 crypto_pwhash_ALG_ARGON2ID13);
     // With libsodium_takes holding, running out of memory is its only failure.
     if (rc != 0) return fail(derivation_failed(ALLOCATION_FAILED));
     return key;

@@ -4,6 +4,7 @@
 #include <vector>
 
 #include "crypto/base64.hpp"
+#include "crypto/bytes.hpp"
 #include "crypto/random.hpp"
 
 namespace velkaron {
@@ -13,10 +14,6 @@ constexpr std::size_t NONCE_LEN = crypto_aead_xchacha20poly1305_ietf_NPUBBYTES;
 constexpr std::size_t TAG_LEN = crypto_aead_xchacha20poly1305_ietf_ABYTES;
 // The 32-bit block counter runs out after this many bytes (block 0 keys Poly1305).
 constexpr std::uint64_t MAX_PLAINTEXT = 64 * (std::uint64_t{1} << 32) - 64;
-
-const unsigned char* bytes_of(std::string_view text) {
-    return reinterpret_cast<const unsigned char*>(text.data());
-}
 
 }  // namespace
 
@@ -28,8 +25,9 @@ Result<Sealed> seal(const Key32& key, std::span<const unsigned char> plaintext,
     std::vector<unsigned char> ct(plaintext.size() + TAG_LEN);
     unsigned long long ct_len = 0;
     if (crypto_aead_xchacha20poly1305_ietf_encrypt(
-            ct.data(), &ct_len, plaintext.data(), plaintext.size(), bytes_of(associated_data),
-            associated_data.size(), nullptr, nonce.data(), key.data()) != 0) {
+            ct.data(), &ct_len, plaintext.data(), plaintext.size(),
+            bytes_of(associated_data).data(), associated_data.size(), nullptr, nonce.data(),
+            key.data()) != 0) {
         return fail("Verschlüsseln fehlgeschlagen");
     }
     return Sealed{base64_encode(nonce.span()), base64_encode(ct)};
@@ -49,7 +47,8 @@ Result<SecretBytes> unseal(const Sealed& sealed, const Key32& key,
     unsigned long long plaintext_len = 0;
     if (crypto_aead_xchacha20poly1305_ietf_decrypt(
             plaintext.data(), &plaintext_len, nullptr, ct->data(), ct->size(),
-            bytes_of(associated_data), associated_data.size(), nonce->data(), key.data()) != 0) {
+            bytes_of(associated_data).data(), associated_data.size(), nonce->data(),
+            key.data()) != 0) {
         return fail("Entschlüsseln fehlgeschlagen");
     }
     return plaintext;

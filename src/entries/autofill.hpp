@@ -10,6 +10,7 @@
 namespace velkaron {
 
 // The details of every stored login for `host` or a parent domain of it, in file order.
-[[nodiscard]] Result<nlohmann::json> entries_for_host(const HostState& state, std::string_view host);
+[[nodiscard]] Result<nlohmann::json> entries_for_host(const HostState& state,
+                                                      std::string_view host);
 
 }  // namespace velkaron

@@ -24,7 +24,8 @@ struct PutRequest {
 // entry's details. The dispatcher has made its own checks first.
 [[nodiscard]] Result<std::string> put_entry(HostState& state, const PutRequest& request);
 [[nodiscard]] Result<nlohmann::json> list_entries(const HostState& state);
-[[nodiscard]] Result<nlohmann::json> reveal_entry(const HostState& state, std::string_view entry_id);
+[[nodiscard]] Result<nlohmann::json> reveal_entry(const HostState& state,
+                                                  std::string_view entry_id);
 [[nodiscard]] Status delete_entry(HostState& state, std::string_view entry_id);
 
 }  // namespace velkaron

@@ -14,15 +14,11 @@
 namespace velkaron {
 namespace {
 
-constexpr std::string_view WRITE_FAILED = "Schreiben fehlgeschlagen: ";
+constexpr char WRITE_FAILED[] = "Schreiben fehlgeschlagen: ";
 constexpr mode_t OWNER_ONLY = 0600;
 
 int open_file(const char* path, int flags, mode_t mode) {
     return ::open(path, flags, mode);
-}
-
-tl::unexpected<std::string> failure(std::string_view prefix, std::string detail) {
-    return fail(std::string(prefix) + detail);
 }
 
 // False when another saver has renamed the locked file away (or replaced it) meanwhile:
@@ -99,16 +95,16 @@ const FileCalls& system_file_calls() noexcept {
 Status replace_file(const std::string& target, const std::string& temporary, std::string_view bytes,
                     const FileCalls& calls) {
     auto file = open_locked(temporary, calls);
-    if (!file) return failure(WRITE_FAILED, std::move(file.error()));
+    if (!file) return fail(WRITE_FAILED + file.error());
     // Before the first byte, so that the key material is never readable by others.
     if (retry_on_eintr(calls.fchmod, file->get(), OWNER_ONLY) != 0) {
-        return failure("Rechte nicht setzbar: ", os_error(errno));
+        return fail("Rechte nicht setzbar: " + os_error(errno));
     }
     if (auto written = write_durably(file->get(), bytes, calls); !written) {
-        return failure(WRITE_FAILED, std::move(written.error()));
+        return fail(WRITE_FAILED + written.error());
     }
     if (retry_on_eintr(calls.rename, temporary.c_str(), target.c_str()) != 0) {
-        return failure("Umbenennen fehlgeschlagen: ", os_error(errno));
+        return fail("Umbenennen fehlgeschlagen: " + os_error(errno));
     }
     flush_directory(temporary, calls);
     return {};  // `file` closes last, releasing the lock

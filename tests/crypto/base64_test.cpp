@@ -5,12 +5,11 @@
 
 #include <random>
 
+#include "crypto/bytes.hpp"
 #include "crypto/hex.hpp"
 
 namespace velkaron {
 namespace {
-
-using testing_support::bytes_of;
 
 // RFC 4648 section 10.
 TEST(Base64, EncodesAndDecodesTheRfcVectors) {
@@ -52,8 +51,7 @@ TEST(Base64, RefusesWhatTheEncoderNeverWrites) {
 
 // libsodium's strict decoder as the reference; nullopt where it refuses.
 std::optional<std::vector<unsigned char>> sodium_decode(std::string_view text) {
-    // One byte more: libsodium declares the output non-null, also for the empty text.
-    std::vector<unsigned char> bytes(text.size() + 1);
+    std::vector<unsigned char> bytes(text.size() + 1);  // never a null pointer
     std::size_t length = 0;
     if (sodium_base642bin(bytes.data(), bytes.size(), text.data(), text.size(), nullptr, &length,
                           nullptr, sodium_base64_VARIANT_ORIGINAL) != 0) {

@@ -8,12 +8,12 @@
 #include <vector>
 
 #include "crypto/argon2id.hpp"
+#include "crypto/bytes.hpp"
 #include "crypto/hex.hpp"
 
 namespace velkaron {
 namespace {
 
-using testing_support::bytes_of;
 using testing_support::to_hex;
 
 std::vector<unsigned char> salt_of(std::size_t size) {
@@ -51,7 +51,7 @@ TEST(DeriveKey, MatchesPublishedArgon2idVectors) {
 TEST(DeriveKey, BothBackendsGiveTheSameKey) {
     const auto salt = salt_of(SALT_LEN);
     const std::pair<std::string_view, KdfParams> cases[] = {
-        {"", {8, 1, 1}},
+        {std::string_view(), {8, 1, 1}},  // empty, without even a pointer
         {"correct horse", {8, 3, 1}},
         {"Grüße aus Köln", {101, 2, 1}},  // not a multiple of four blocks
         {"password", {1024, 1, 1}},

@@ -27,8 +27,4 @@ inline std::string to_hex(std::span<const unsigned char> bytes) {
     return hex;
 }
 
-inline std::span<const unsigned char> bytes_of(std::string_view text) {
-    return {reinterpret_cast<const unsigned char*>(text.data()), text.size()};
-}
-
 }  // namespace velkaron::testing_support

@@ -5,12 +5,12 @@
 #include <cstring>
 
 #include "crypto/base64.hpp"
+#include "crypto/bytes.hpp"
 #include "crypto/hex.hpp"
 
 namespace velkaron {
 namespace {
 
-using testing_support::bytes_of;
 using testing_support::from_hex;
 
 Key32 key_of(unsigned char first) {

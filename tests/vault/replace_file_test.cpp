@@ -8,6 +8,7 @@
 #include <algorithm>
 #include <array>
 #include <cerrno>
+#include <charconv>
 #include <cstdio>
 #include <filesystem>
 #include <string>
@@ -35,9 +36,15 @@ struct Injection {
 };
 Injection injected;
 
-unsigned mode_of_fd(int fd) {
+std::string octal(unsigned mode) {
+    char text[16];
+    const auto end = std::to_chars(text, text + sizeof text, mode, 8).ptr;
+    return std::string(text, end);
+}
+
+std::string mode_of_fd(int fd) {
     struct stat info {};
-    return ::fstat(fd, &info) == 0 ? info.st_mode & 07777 : 0;
+    return ::fstat(fd, &info) == 0 ? octal(info.st_mode & 07777) : "unknown";
 }
 
 // True the first time call number `index` is made.
@@ -81,7 +88,7 @@ TEST_F(ReplaceFile, MakesTheCallsInTheSafeOrder) {
         return real.flock(fd, operation);
     };
     calls_.fchmod = [](int fd, mode_t mode) {
-        injected.trace.push_back("chmod " + std::to_string(mode));
+        injected.trace.push_back("chmod " + octal(mode));
         return real.fchmod(fd, mode);
     };
     calls_.ftruncate = [](int fd, off_t length) {
@@ -89,7 +96,7 @@ TEST_F(ReplaceFile, MakesTheCallsInTheSafeOrder) {
         return real.ftruncate(fd, length);
     };
     calls_.write = [](int fd, const void* data, size_t size) {
-        injected.trace.push_back("write with mode " + std::to_string(mode_of_fd(fd)));
+        injected.trace.push_back("write with mode " + mode_of_fd(fd));
         return real.write(fd, data, size);
     };
     calls_.fsync = [](int fd) {
@@ -100,15 +107,15 @@ TEST_F(ReplaceFile, MakesTheCallsInTheSafeOrder) {
         injected.trace.push_back("rename");
         return real.rename(from, to);
     };
-    ::umask(0);
+    const mode_t previous = ::umask(0);
     const Status replaced = replace_file(vault_, temporary_, NEW, calls_);
-    ::umask(022);
+    ::umask(previous);
     ASSERT_TRUE(replaced.has_value()) << replaced.error();
     const std::vector<std::string> expected{"open tresor.tmp",
                                             "lock",
-                                            "chmod 384",
+                                            "chmod 600",
                                             "truncate 0",
-                                            "write with mode 384",
+                                            "write with mode 600",
                                             "fsync",
                                             "rename",
                                             "open " + dir_.path().filename().string(),

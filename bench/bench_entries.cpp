@@ -1,0 +1,120 @@
+// The entry operations that open every stored entry on each call, at 100, 1,000 and 10,000
+// entries: list, for-host, and put without entry_id (which searches by host and user name and
+// then saves the whole vault). Save alone is measured beside put, so that put's own share shows.
+
+#include <benchmark/benchmark.h>
+#include <stdlib.h>
+
+#include <array>
+#include <filesystem>
+#include <stdexcept>
+#include <string>
+
+#include "crypto/seal.hpp"
+#include "entries/autofill.hpp"
+#include "entries/entry.hpp"
+#include "entries/operations.hpp"
+#include "host/host_state.hpp"
+#include "vault/storage.hpp"
+
+namespace velkaron {
+namespace {
+
+class BenchVault {
+  public:
+    explicit BenchVault(std::size_t count)
+        : dir_(make_dir()), state_((dir_ / "vault.json").string()) {
+        constexpr std::array<unsigned char, KEY_LEN> KEY{42};
+        state_.key.emplace(KEY);
+        state_.vault.emplace();
+        state_.vault->version = VAULT_VERSION;
+        state_.vault->entries.reserve(count);
+        const Key32 key = state_.key->copy();
+        for (std::size_t i = 0; i < count; ++i) {
+            Entry entry;
+            entry.host = host(i);
+            entry.username = "user" + std::to_string(i) + "@mail.example";
+            entry.password = "Xq7!pW2#vL9$mR4&kT8z";
+            entry.title = "Login " + std::to_string(i);
+            entry.created_at = entry.updated_at = 1700000000 + i;
+            std::string id = "00000000-0000-4000-8000-" + std::to_string(100000000000 + i);
+            const auto plaintext = write_entry(entry);
+            auto sealed = seal(key, plaintext->span(), id);
+            state_.vault->entries.push_back(SealedEntry{std::move(id), std::move(*sealed)});
+        }
+    }
+    ~BenchVault() { std::filesystem::remove_all(dir_); }
+    BenchVault(const BenchVault&) = delete;
+    BenchVault& operator=(const BenchVault&) = delete;
+
+    static std::string host(std::size_t i) { return "site" + std::to_string(i) + ".example.com"; }
+    HostState& state() { return state_; }
+
+  private:
+    static std::filesystem::path make_dir() {
+        std::string pattern =
+            (std::filesystem::temp_directory_path() / "velkaron-bench-XXXXXX").string();
+        if (::mkdtemp(pattern.data()) == nullptr) throw std::runtime_error("mkdtemp failed");
+        return pattern;
+    }
+
+    std::filesystem::path dir_;
+    HostState state_;
+};
+
+void entry_counts(benchmark::internal::Benchmark* b) {
+    b->Arg(100)->Arg(1000)->Arg(10000)->Unit(benchmark::kMillisecond);
+}
+
+void BM_List(benchmark::State& run) {
+    BenchVault vault(static_cast<std::size_t>(run.range(0)));
+    for (auto _ : run) {
+        auto list = list_entries(vault.state());
+        if (!list) run.SkipWithError(list.error().c_str());
+        benchmark::DoNotOptimize(list);
+    }
+}
+BENCHMARK(BM_List)->Apply(entry_counts);
+
+void BM_ForHost(benchmark::State& run) {
+    const auto count = static_cast<std::size_t>(run.range(0));
+    BenchVault vault(count);
+    const std::string requested = "www.login." + BenchVault::host(count / 2);
+    for (auto _ : run) {
+        auto found = entries_for_host(vault.state(), requested);
+        if (!found || found->size() != 1) run.SkipWithError("look-up failed");
+        benchmark::DoNotOptimize(found);
+    }
+}
+BENCHMARK(BM_ForHost)->Apply(entry_counts);
+
+// The login is the last one stored, so the search opens every entry before it finds it.
+void BM_PutWithoutEntryId(benchmark::State& run) {
+    const auto count = static_cast<std::size_t>(run.range(0));
+    BenchVault vault(count);
+    const std::string host = BenchVault::host(count - 1);
+    const std::string username = "user" + std::to_string(count - 1) + "@mail.example";
+    for (auto _ : run) {
+        auto id = put_entry(vault.state(), {.host = host,
+                                            .username = username,
+                                            .password = "new-password",
+                                            .title = "changed",
+                                            .entry_id = std::nullopt});
+        if (!id) run.SkipWithError(id.error().c_str());
+        benchmark::DoNotOptimize(id);
+    }
+    if (vault.state().vault->entries.size() != count) run.SkipWithError("put appended");
+}
+BENCHMARK(BM_PutWithoutEntryId)->Apply(entry_counts);
+
+void BM_SaveVault(benchmark::State& run) {
+    BenchVault vault(static_cast<std::size_t>(run.range(0)));
+    for (auto _ : run) {
+        if (auto saved = save_vault(vault.state()); !saved)
+            run.SkipWithError(saved.error().c_str());
+    }
+}
+BENCHMARK(BM_SaveVault)->Apply(entry_counts);
+
+}  // namespace
+}  // namespace velkaron

@@ -1,0 +1,78 @@
+#include "entries/operations.hpp"
+
+#include <algorithm>
+#include <tuple>
+
+#include "entries/entry_detail.hpp"
+#include "entries/open_entry.hpp"
+#include "vault/storage.hpp"
+
+namespace velkaron {
+namespace {
+
+struct Summary {
+    std::string_view id;
+    std::string host;
+    std::string username;
+    std::string title;
+    std::uint64_t updated_at;
+};
+
+nlohmann::json summary_json(Summary&& summary) {
+    nlohmann::json item(nlohmann::json::value_t::object);
+    auto& members = item.get_ref<nlohmann::json::object_t&>();
+    members.emplace("host", std::move(summary.host));
+    members.emplace("id", summary.id);
+    members.emplace("title", std::move(summary.title));
+    members.emplace("updated_at", summary.updated_at);
+    members.emplace("username", std::move(summary.username));
+    return item;
+}
+
+}  // namespace
+
+Result<nlohmann::json> list_entries(const HostState& state) {
+    if (!state.vault) return fail("kein Tresor geladen");
+    const auto& entries = state.vault->entries;
+    std::vector<Summary> summaries;
+    summaries.reserve(entries.size());
+    for (const SealedEntry& stored : entries) {
+        auto entry = open_entry(state, stored);
+        if (!entry) return fail(std::move(entry.error()));
+        summaries.push_back(Summary{stored.id, std::move(entry->host), std::move(entry->username),
+                                    std::move(entry->title), entry->updated_at});
+    }
+    // std::string compares bytes as unsigned values: "Z…" before "a…", no case folding.
+    std::stable_sort(summaries.begin(), summaries.end(), [](const Summary& a, const Summary& b) {
+        return std::tie(a.host, a.username) < std::tie(b.host, b.username);
+    });
+
+    nlohmann::json list(nlohmann::json::value_t::array);
+    auto& items = list.get_ref<nlohmann::json::array_t&>();
+    items.reserve(summaries.size());
+    for (Summary& summary : summaries) items.push_back(summary_json(std::move(summary)));
+    return list;
+}
+
+Result<nlohmann::json> reveal_entry(const HostState& state, std::string_view entry_id) {
+    if (!state.vault) return fail("kein Tresor geladen");
+    const auto& entries = state.vault->entries;
+    const auto stored = std::find_if(entries.begin(), entries.end(),
+                                     [&](const SealedEntry& e) { return e.id == entry_id; });
+    if (stored == entries.end()) return fail("Eintrag nicht gefunden");
+    auto entry = open_entry(state, *stored);
+    if (!entry) return fail(std::move(entry.error()));
+    return entry_detail(stored->id, std::move(*entry));
+}
+
+// Nothing is opened, so a damaged entry can still be removed.
+Status delete_entry(HostState& state, std::string_view entry_id) {
+    if (!state.unlocked()) return fail("Tresor ist gesperrt");
+    if (!state.vault) return fail("kein Tresor geladen");
+    const auto removed =
+        std::erase_if(state.vault->entries, [&](const SealedEntry& e) { return e.id == entry_id; });
+    if (removed == 0) return fail("Eintrag nicht gefunden");
+    return save_vault(state);
+}
+
+}  // namespace velkaron

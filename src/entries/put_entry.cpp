@@ -1,0 +1,94 @@
+#include <algorithm>
+
+#include "crypto/seal.hpp"
+#include "entries/clock.hpp"
+#include "entries/entry_id.hpp"
+#include "entries/open_entry.hpp"
+#include "entries/operations.hpp"
+#include "vault/storage.hpp"
+
+namespace velkaron {
+namespace {
+
+constexpr std::size_t NONE = static_cast<std::size_t>(-1);
+
+struct OpenedLogin {
+    std::size_t index;
+    std::uint64_t created_at;
+};
+
+// The first entry that opens with exactly this host and user name. Entries that fail to open
+// or read are passed over: a damaged entry must not stop a login from being stored.
+std::optional<OpenedLogin> find_login(const HostState& state, std::string_view host,
+                                      std::string_view username) {
+    const auto& entries = state.vault->entries;
+    for (std::size_t i = 0; i < entries.size(); ++i) {
+        const auto entry = open_entry(state, entries[i]);
+        if (entry && entry->host == host && entry->username == username) {
+            return OpenedLogin{i, entry->created_at};
+        }
+    }
+    return std::nullopt;
+}
+
+std::size_t first_with_id(const std::vector<SealedEntry>& entries, std::string_view id) {
+    const auto it = std::find_if(entries.begin(), entries.end(),
+                                 [&](const SealedEntry& e) { return e.id == id; });
+    return it == entries.end() ? NONE : static_cast<std::size_t>(it - entries.begin());
+}
+
+// Carried over from the entry at `index` when it opens, else now. `opened` spares a second
+// opening when the search by host and user name has just read that very entry.
+std::uint64_t creation_time(const HostState& state, std::size_t index,
+                            const std::optional<OpenedLogin>& opened) {
+    if (index == NONE) return unix_seconds();
+    if (opened && opened->index == index) return opened->created_at;
+    const auto entry = open_entry(state, state.vault->entries[index]);
+    return entry ? entry->created_at : unix_seconds();
+}
+
+}  // namespace
+
+Result<std::string> put_entry(HostState& state, const PutRequest& request) {
+    if (!state.unlocked()) return fail("Tresor ist gesperrt");
+    if (!state.vault) return fail("kein Tresor geladen");
+    auto& entries = state.vault->entries;
+
+    std::string id;
+    std::optional<OpenedLogin> opened;
+    if (request.entry_id) {
+        id = *request.entry_id;
+    } else if ((opened = find_login(state, request.host, request.username))) {
+        id = entries[opened->index].id;
+    } else {
+        id = new_entry_id();
+    }
+    // A login found by host and user name may stand behind an earlier entry under the same
+    // id; that earlier one is the entry replaced and the one whose creation time counts.
+    const std::size_t index = first_with_id(entries, id);
+
+    Entry entry;
+    entry.host = request.host;
+    entry.username = request.username;
+    entry.password = request.password;
+    entry.title = request.title;
+    entry.created_at = creation_time(state, index, opened);
+    entry.updated_at = unix_seconds();
+
+    const auto plaintext = write_entry(entry);
+    if (!plaintext) return fail("Eintrag nicht serialisierbar: " + plaintext.error());
+    const Key32 key = state.key->copy();
+    auto sealed = seal(key, plaintext->span(), id);
+    if (!sealed) return fail(std::move(sealed.error()));
+
+    if (index == NONE) {
+        entries.push_back(SealedEntry{id, std::move(*sealed)});
+    } else {
+        entries[index].sealed = std::move(*sealed);
+    }
+    // The change stays in memory when the save fails; the next successful save writes it.
+    if (auto saved = save_vault(state); !saved) return fail(std::move(saved.error()));
+    return id;
+}
+
+}  // namespace velkaron

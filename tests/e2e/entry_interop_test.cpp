@@ -1,0 +1,231 @@
+// The vault file as docs/vault-format.md describes it, checked from outside the program with
+// the libraries alone: the binary's entries open from their parts (vault key from Argon2id and
+// "vault-key", each entry under its id), and an entry sealed outside opens in the binary.
+
+#include <argon2.h>
+#include <gtest/gtest.h>
+#include <sodium.h>
+#include <sys/stat.h>
+
+#include <nlohmann/json.hpp>
+#include <optional>
+#include <regex>
+#include <string>
+#include <vector>
+
+#include "support/host_process.hpp"
+#include "support/temp_dir.hpp"
+
+namespace velkaron {
+namespace {
+
+using testing_support::read_file;
+using testing_support::run_host;
+using testing_support::TempDir;
+using testing_support::write_file;
+using Bytes = std::vector<unsigned char>;
+using Json = nlohmann::ordered_json;
+
+constexpr const char* PASSWORD = "korrekt-pferd-batterie";
+constexpr std::size_t TAG_BYTES = crypto_aead_xchacha20poly1305_ietf_ABYTES;
+
+std::string text_of(const Bytes& bytes) { return std::string(bytes.begin(), bytes.end()); }
+
+std::string to_base64(const Bytes& bytes) {
+    std::string text(sodium_base64_ENCODED_LEN(bytes.size(), sodium_base64_VARIANT_ORIGINAL), '\0');
+    sodium_bin2base64(text.data(), text.size(), bytes.data(), bytes.size(),
+                      sodium_base64_VARIANT_ORIGINAL);
+    text.pop_back();  // the terminating zero
+    return text;
+}
+
+Bytes from_base64(const std::string& text) {
+    Bytes bytes(text.size());
+    std::size_t length = 0;
+    EXPECT_EQ(sodium_base642bin(bytes.data(), bytes.size(), text.data(), text.size(), nullptr,
+                                &length, nullptr, sodium_base64_VARIANT_ORIGINAL),
+              0)
+        << text;
+    bytes.resize(length);
+    return bytes;
+}
+
+std::optional<Bytes> open_sealed(const Bytes& key, const std::string& nonce, const std::string& ct,
+                                 std::string_view associated_data) {
+    const Bytes n = from_base64(nonce);
+    const Bytes c = from_base64(ct);
+    if (n.size() != crypto_aead_xchacha20poly1305_ietf_NPUBBYTES || c.size() < TAG_BYTES) {
+        return std::nullopt;
+    }
+    Bytes plaintext(c.size() - TAG_BYTES);
+    if (crypto_aead_xchacha20poly1305_ietf_decrypt(
+            plaintext.data(), nullptr, nullptr, c.data(), c.size(),
+            reinterpret_cast<const unsigned char*>(associated_data.data()), associated_data.size(),
+            n.data(), key.data()) != 0) {
+        return std::nullopt;
+    }
+    return plaintext;
+}
+
+Json seal_outside(const Bytes& key, const Bytes& nonce, const std::string& plaintext,
+                  std::string_view associated_data) {
+    Bytes ct(plaintext.size() + TAG_BYTES);
+    crypto_aead_xchacha20poly1305_ietf_encrypt(
+        ct.data(), nullptr, reinterpret_cast<const unsigned char*>(plaintext.data()),
+        plaintext.size(), reinterpret_cast<const unsigned char*>(associated_data.data()),
+        associated_data.size(), nullptr, nonce.data(), key.data());
+    return {{"nonce", to_base64(nonce)}, {"ct", to_base64(ct)}};
+}
+
+// The vault key of a document, through libargon2's own Argon2id (version 0x13) with the
+// numbers and the salt of the password record.
+Bytes vault_key_of(const Json& vault, std::string_view password) {
+    const Json& kdf = vault["kdf"];
+    const Bytes salt = from_base64(kdf["salt"].get<std::string>());
+    Bytes key(32);
+    EXPECT_EQ(argon2id_hash_raw(kdf["iterations"].get<std::uint32_t>(),
+                                kdf["memory_kib"].get<std::uint32_t>(),
+                                kdf["parallelism"].get<std::uint32_t>(), password.data(),
+                                password.size(), salt.data(), salt.size(), key.data(), key.size()),
+              ARGON2_OK);
+    const auto vault_key = open_sealed(key, vault["wrapped_key"]["nonce"].get<std::string>(),
+                                       vault["wrapped_key"]["ct"].get<std::string>(), "vault-key");
+    EXPECT_TRUE(vault_key.has_value()) << "wrapped_key does not open with the password key";
+    return vault_key.value_or(Bytes{});
+}
+
+std::vector<std::string> names_of(const Json& object) {
+    std::vector<std::string> names;
+    for (const auto& item : object.items()) names.push_back(item.key());
+    return names;
+}
+
+std::string create_with_entries(const TempDir& dir) {
+    const auto session = run_host(
+        {dir.file("tresor.json")},
+        std::string(R"({"id":1,"op":"create","password":")") + PASSWORD + "\"}\n" +
+            R"({"id":2,"op":"put","host":"example.org","username":"erika","password":"geheim-1","title":"Beispiel"})"
+            "\n"
+            R"({"id":3,"op":"put","host":"Zeitung.example","password":"p\u00e4ss\"w\\rt\u001f"})"
+            "\n");
+    EXPECT_EQ(session.status, 0);
+    return session.out;
+}
+
+TEST(EntryInterop, DocumentIsCompactInTheDocumentedOrder) {
+    TempDir dir;
+    create_with_entries(dir);
+    const std::string bytes = read_file(dir.file("tresor.json"));
+    const Json vault = Json::parse(bytes);
+
+    // Compact, members in declaration order, nothing after the closing brace.
+    EXPECT_EQ(vault.dump(), bytes);
+    EXPECT_EQ(names_of(vault),
+              (std::vector<std::string>{"version", "kdf", "wrapped_key", "recovery", "entries"}));
+    EXPECT_EQ(vault["version"], 1);
+    const std::vector<std::string> kdf_names{"algorithm", "memory_kib", "iterations", "parallelism",
+                                             "salt"};
+    for (const Json* kdf : {&vault["kdf"], &vault["recovery"]["kdf"]}) {
+        EXPECT_EQ(names_of(*kdf), kdf_names);
+        EXPECT_EQ((*kdf)["algorithm"], "argon2id");
+        EXPECT_EQ((*kdf)["memory_kib"], 65536);
+        EXPECT_EQ((*kdf)["iterations"], 3);
+        EXPECT_EQ((*kdf)["parallelism"], 1);
+        EXPECT_EQ(from_base64((*kdf)["salt"].get<std::string>()).size(), 16U);
+    }
+    EXPECT_NE(vault["kdf"]["salt"], vault["recovery"]["kdf"]["salt"]);
+    EXPECT_EQ(names_of(vault["wrapped_key"]), (std::vector<std::string>{"nonce", "ct"}));
+    EXPECT_EQ(names_of(vault["recovery"]), (std::vector<std::string>{"kdf", "nonce", "ct"}));
+    ASSERT_EQ(vault["entries"].size(), 2U);
+    for (const auto& entry : vault["entries"]) {
+        EXPECT_EQ(names_of(entry), (std::vector<std::string>{"id", "nonce", "ct"}));
+        EXPECT_TRUE(std::regex_match(
+            entry["id"].get<std::string>(),
+            std::regex("[0-9a-f]{8}-[0-9a-f]{4}-4[0-9a-f]{3}-[89ab][0-9a-f]{3}-[0-9a-f]{12}")));
+        EXPECT_EQ(entry["nonce"].get<std::string>().size(), 32U);
+    }
+    struct stat info {};
+    ASSERT_EQ(::stat(dir.file("tresor.json").c_str(), &info), 0);
+    EXPECT_EQ(info.st_mode & 0777, 0600U);
+}
+
+TEST(EntryInterop, EntriesWrittenByTheBinaryOpenFromTheirParts) {
+    TempDir dir;
+    create_with_entries(dir);
+    const Json vault = Json::parse(read_file(dir.file("tresor.json")));
+    const Bytes vault_key = vault_key_of(vault, PASSWORD);
+    ASSERT_EQ(vault_key.size(), 32U);
+
+    const auto& entries = vault["entries"];
+    ASSERT_EQ(entries.size(), 2U);
+    std::vector<std::string> records;
+    for (const auto& entry : entries) {
+        const auto id = entry["id"].get<std::string>();
+        const auto plaintext = open_sealed(vault_key, entry["nonce"].get<std::string>(),
+                                           entry["ct"].get<std::string>(), id);
+        ASSERT_TRUE(plaintext.has_value()) << "entry " << id << " does not open under its id";
+        // Bound to its id: the other entry's id as associated data fails.
+        const auto other = entries[&entry == &entries[0] ? 1 : 0]["id"].get<std::string>();
+        EXPECT_FALSE(open_sealed(vault_key, entry["nonce"].get<std::string>(),
+                                 entry["ct"].get<std::string>(), other)
+                         .has_value());
+        records.push_back(text_of(*plaintext));
+    }
+
+    // The login record: six members in order, compact, escaped as the document is.
+    const std::regex record(
+        R"re(\{"host":"(.*)","username":"(.*)","password":"(.*)","title":"(.*)","created_at":([0-9]+),"updated_at":([0-9]+)\})re");
+    std::smatch first;
+    ASSERT_TRUE(std::regex_match(records[0], first, record)) << records[0];
+    EXPECT_EQ(first[1], "example.org");
+    EXPECT_EQ(first[2], "erika");
+    EXPECT_EQ(first[3], "geheim-1");
+    EXPECT_EQ(first[4], "Beispiel");
+    EXPECT_EQ(first[5], first[6]);
+    EXPECT_EQ(records[1].substr(0, records[1].find(",\"created_at\"")),
+              "{\"host\":\"Zeitung.example\",\"username\":\"\",\"password\":\"p\xC3\xA4ss\\\"w\\\\rt\\u001f\","
+              "\"title\":\"\"");
+    EXPECT_EQ(Json::parse(records[1]).dump(), records[1]);
+}
+
+TEST(EntryInterop, EntrySealedOutsideOpensInTheBinary) {
+    TempDir dir;
+    create_with_entries(dir);
+    Json vault = Json::parse(read_file(dir.file("tresor.json")));
+    const Bytes vault_key = vault_key_of(vault, PASSWORD);
+    ASSERT_EQ(vault_key.size(), 32U);
+
+    // Members in another order, no title, an unknown member: all allowed when reading.
+    const std::string record =
+        R"({"updated_at":1700000000,"created_at":1600000000,"password":"von außen","notiz":[1,{"a":2}],)"
+        R"("username":"max","host":"aussen.example"})";
+    Bytes nonce(crypto_aead_xchacha20poly1305_ietf_NPUBBYTES);
+    for (std::size_t i = 0; i < nonce.size(); ++i) nonce[i] = static_cast<unsigned char>(0x40 + i);
+    Json outside = {{"id", "von-aussen"}};
+    outside.update(seal_outside(vault_key, nonce, record, "von-aussen"));
+    Json moved = {{"id", "verschoben"}};  // sealed under another id
+    moved.update(seal_outside(vault_key, nonce, record, "von-aussen"));
+    vault["entries"].push_back(outside);
+    vault["entries"].push_back(moved);
+    write_file(dir.file("tresor.json"), vault.dump());
+
+    const auto session = run_host(
+        {dir.file("tresor.json")},
+        std::string(R"({"id":1,"op":"unlock","password":")") + PASSWORD + "\"}\n" +
+            R"({"id":2,"op":"reveal","entry_id":"von-aussen"})"
+            "\n"
+            R"({"id":3,"op":"reveal","entry_id":"verschoben"})"
+            "\n"
+            R"({"id":4,"op":"for-host","host":"www.aussen.example","secure":true})"
+            "\n");
+    EXPECT_EQ(session.status, 0);
+    EXPECT_EQ(session.out,
+              "{\"id\":1,\"ok\":true,\"data\":{\"entries\":4,\"unlocked\":true}}\n"
+              "{\"id\":2,\"ok\":true,\"data\":{\"host\":\"aussen.example\",\"id\":\"von-aussen\","
+              "\"password\":\"von au\xC3\x9F" "en\",\"title\":\"\",\"username\":\"max\"}}\n"
+              "{\"id\":3,\"ok\":false,\"error\":\"Entschlüsseln fehlgeschlagen\"}\n"
+              "{\"id\":4,\"ok\":false,\"error\":\"Entschlüsseln fehlgeschlagen\"}\n");
+}
+
+}  // namespace
+}  // namespace velkaron

@@ -1,0 +1,161 @@
+// A vault made outside the binary opens in it, and a vault the binary made opens outside it:
+// only published inputs enter the derivation and the cipher.
+
+#include <gtest/gtest.h>
+#include <sodium.h>
+
+#include <nlohmann/json.hpp>
+
+#include "crypto/argon2id.hpp"
+#include "crypto/bytes.hpp"
+#include "crypto/hex.hpp"
+#include "support/host_process.hpp"
+#include "support/temp_dir.hpp"
+
+namespace velkaron {
+namespace {
+
+using testing_support::from_hex;
+using testing_support::read_file;
+using testing_support::run_host;
+using testing_support::TempDir;
+using testing_support::write_file;
+using Bytes = std::vector<unsigned char>;
+using Json = nlohmann::ordered_json;
+
+std::string to_base64(const Bytes& bytes) {
+    std::string text(sodium_base64_ENCODED_LEN(bytes.size(), sodium_base64_VARIANT_ORIGINAL), '\0');
+    sodium_bin2base64(text.data(), text.size(), bytes.data(), bytes.size(),
+                      sodium_base64_VARIANT_ORIGINAL);
+    text.pop_back();
+    return text;
+}
+
+Bytes from_base64(const std::string& text) {
+    Bytes bytes(text.size());
+    std::size_t length = 0;
+    EXPECT_EQ(sodium_base642bin(bytes.data(), bytes.size(), text.data(), text.size(), nullptr,
+                                &length, nullptr, sodium_base64_VARIANT_ORIGINAL),
+              0)
+        << text;
+    bytes.resize(length);
+    return bytes;
+}
+
+Bytes counting_bytes(unsigned char first, std::size_t size) {
+    Bytes bytes(size);
+    for (std::size_t i = 0; i < size; ++i) bytes[i] = static_cast<unsigned char>(first + i);
+    return bytes;
+}
+
+Bytes encrypt(const Bytes& key, const Bytes& nonce, const Bytes& plaintext) {
+    Bytes ct(plaintext.size() + crypto_aead_xchacha20poly1305_ietf_ABYTES);
+    crypto_aead_xchacha20poly1305_ietf_encrypt(ct.data(), nullptr, plaintext.data(),
+                                               plaintext.size(), bytes_of("vault-key").data(), 9,
+                                               nullptr, nonce.data(), key.data());
+    return ct;
+}
+
+std::optional<Bytes> decrypt(const Bytes& key, const Bytes& nonce, const Bytes& ct) {
+    if (ct.size() < crypto_aead_xchacha20poly1305_ietf_ABYTES) return std::nullopt;
+    Bytes plaintext(ct.size() - crypto_aead_xchacha20poly1305_ietf_ABYTES);
+    if (crypto_aead_xchacha20poly1305_ietf_decrypt(plaintext.data(), nullptr, nullptr, ct.data(),
+                                                   ct.size(), bytes_of("vault-key").data(), 9,
+                                                   nonce.data(), key.data()) != 0) {
+        return std::nullopt;
+    }
+    return plaintext;
+}
+
+// Argon2id through libargon2, whatever path the binary takes for the same numbers.
+Bytes reference_key(std::string_view secret, const Bytes& salt, const Json& kdf) {
+    const KdfParams params{kdf["memory_kib"].get<std::uint32_t>(),
+                           kdf["iterations"].get<std::uint32_t>(),
+                           kdf["parallelism"].get<std::uint32_t>()};
+    const auto key = argon2id(Argon2Backend::libargon2, bytes_of(secret), salt, params);
+    EXPECT_TRUE(key.has_value());
+    return key ? Bytes(key->data(), key->data() + key->size()) : Bytes{};
+}
+
+TEST(KeysInterop, VaultAssembledFromFixedPartsUnlocks) {
+    const Bytes vault_key = counting_bytes(0x00, 32);
+    // Password record: two lanes and the 8-byte salt "somesalt"; the key is the published
+    // Argon2id vector for "password" at t=2, m=256 KiB, p=2.
+    const Json password_kdf = {{"algorithm", "argon2id"},
+                               {"memory_kib", 256},
+                               {"iterations", 2},
+                               {"parallelism", 2},
+                               {"salt", "c29tZXNhbHQ="}};
+    const Bytes password_key =
+        from_hex("6d093c501fd5999645e0ea3bf620d7b8be7fd2db59c20d9fff9539da2bf57037");
+    const Bytes password_nonce = counting_bytes(0x40, 24);
+    // Recovery record: one lane and a 16-byte salt, which the binary derives with libsodium;
+    // `algorithm` is never read.
+    const Bytes recovery_salt = counting_bytes(0x01, 16);
+    const Json recovery_kdf = {{"algorithm", ""},
+                               {"memory_kib", 64},
+                               {"iterations", 2},
+                               {"parallelism", 1},
+                               {"salt", to_base64(recovery_salt)}};
+    const Bytes recovery_key = reference_key("ABCDEFGHJKLMNPQRSTUV", recovery_salt, recovery_kdf);
+    const Bytes recovery_nonce = counting_bytes(0x80, 24);
+
+    const Json document = {
+        {"version", 1},
+        {"kdf", password_kdf},
+        {"wrapped_key",
+         {{"nonce", to_base64(password_nonce)},
+          {"ct", to_base64(encrypt(password_key, password_nonce, vault_key))}}},
+        {"recovery",
+         {{"kdf", recovery_kdf},
+          {"nonce", to_base64(recovery_nonce)},
+          {"ct", to_base64(encrypt(recovery_key, recovery_nonce, vault_key))}}},
+        {"entries", Json::array({{{"id", "e1"}, {"nonce", "AAAA"}, {"ct", "AAAA"}}})},
+    };
+    TempDir dir;
+    write_file(dir.file("tresor.json"), document.dump());
+
+    const auto result = run_host({dir.file("tresor.json")},
+                                 "{\"id\":1,\"op\":\"unlock\",\"password\":\"passwort\"}\n"
+                                 "{\"id\":2,\"op\":\"unlock\",\"password\":\"password\"}\n"
+                                 "{\"id\":3,\"op\":\"lock\"}\n"
+                                 "{\"id\":4,\"op\":\"unlock-recovery\",\"code\":\"abcd efgh "
+                                 "jklm npqr stuv\"}\n");
+    EXPECT_EQ(result.status, 0);
+    EXPECT_EQ(result.out,
+              "{\"id\":1,\"ok\":false,\"error\":\"Falsches Master-Passwort\"}\n"
+              "{\"id\":2,\"ok\":true,\"data\":{\"entries\":1,\"unlocked\":true}}\n"
+              "{\"id\":3,\"ok\":true,\"data\":{\"unlocked\":false}}\n"
+              "{\"id\":4,\"ok\":true,\"data\":{\"unlocked\":true}}\n");
+}
+
+TEST(KeysInterop, VaultWrittenByTheBinaryOpensFromItsParts) {
+    TempDir dir;
+    const auto result =
+        run_host({dir.file("tresor.json")}, R"({"id":1,"op":"create","password":"Kennwort 123"})"
+                                            "\n");
+    ASSERT_EQ(result.status, 0);
+    const auto response = Json::parse(result.out);
+    std::string code = response["data"]["recoveryCode"].get<std::string>();
+    std::erase(code, '-');
+
+    const auto vault = Json::parse(read_file(dir.file("tresor.json")));
+    const auto& kdf = vault["kdf"];
+    const auto by_password =
+        decrypt(reference_key("Kennwort 123", from_base64(kdf["salt"].get<std::string>()), kdf),
+                from_base64(vault["wrapped_key"]["nonce"].get<std::string>()),
+                from_base64(vault["wrapped_key"]["ct"].get<std::string>()));
+    const auto& recovery = vault["recovery"];
+    const auto by_code =
+        decrypt(reference_key(code, from_base64(recovery["kdf"]["salt"].get<std::string>()),
+                              recovery["kdf"]),
+                from_base64(recovery["nonce"].get<std::string>()),
+                from_base64(recovery["ct"].get<std::string>()));
+    ASSERT_TRUE(by_password.has_value());
+    ASSERT_TRUE(by_code.has_value());
+    EXPECT_EQ(by_password->size(), 32u);
+    EXPECT_EQ(*by_password, *by_code);
+}
+
+}  // namespace
+}  // namespace velkaron

@@ -1,0 +1,91 @@
+// The vault file as the real binary reads and writes it.
+
+#include <gtest/gtest.h>
+#include <sys/stat.h>
+
+#include <filesystem>
+#include <functional>
+#include <string>
+
+#include "support/host_process.hpp"
+#include "support/temp_dir.hpp"
+
+namespace velkaron {
+namespace {
+
+using testing_support::HostProcess;
+using testing_support::read_file;
+using testing_support::TempDir;
+using testing_support::write_file;
+
+constexpr const char* UNLOCK = R"({"id":2,"op":"unlock","password":"Korrekt-Pferd-7"})";
+constexpr const char* LOCK = R"({"id":3,"op":"lock"})";
+
+std::string unlock_error(const std::string& message) {
+    return R"({"id":2,"ok":false,"error":")" + message + R"("})";
+}
+
+// A vault this layer reads without complaint but whose salt no unlock can decode, so that
+// unlocking loads it and then fails without deriving a key.
+const std::string UNDECODABLE_SALT =
+    R"({"version":1,"kdf":{"algorithm":"argon2id","memory_kib":8,"iterations":1,)"
+    R"("parallelism":1,"salt":"!!"},"wrapped_key":{"nonce":"","ct":""},"recovery":null,)"
+    R"("entries":[]})";
+
+struct LoadCase {
+    const char* name;
+    std::function<void(const std::string& path)> prepare;
+    std::string error;
+};
+
+class UnlockLoad : public testing::TestWithParam<LoadCase> {};
+
+TEST_P(UnlockLoad, ReportsWhyTheFileCannotBeUsed) {
+    TempDir dir;
+    const std::string path = dir.file("tresor.json");
+    GetParam().prepare(path);
+    HostProcess host({path});
+    EXPECT_EQ(host.request(UNLOCK), unlock_error(GetParam().error));
+    EXPECT_EQ(host.wait(), 0);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Files, UnlockLoad,
+    testing::Values(
+        LoadCase{"Missing", [](const std::string&) {},
+                 "Tresor nicht lesbar: No such file or directory (os error 2)"},
+        LoadCase{"Directory", [](const std::string& p) { std::filesystem::create_directory(p); },
+                 "Tresor nicht lesbar: Is a directory (os error 21)"},
+        LoadCase{"NotUtf8", [](const std::string& p) { write_file(p, "{\"version\":1\xFF}"); },
+                 "Tresor nicht lesbar: stream did not contain valid UTF-8"},
+        LoadCase{"Empty", [](const std::string& p) { write_file(p, ""); },
+                 "Tresor beschädigt: syntax error while parsing value - unexpected end of input; "
+                 "expected '[', '{', or a literal at line 1 column 0"},
+        LoadCase{"FifoWithoutWriter", [](const std::string& p) { ::mkfifo(p.c_str(), 0600); },
+                 "Tresor beschädigt: syntax error while parsing value - unexpected end of input; "
+                 "expected '[', '{', or a literal at line 1 column 0"},
+        LoadCase{"VersionTwo",
+                 [](const std::string& p) {
+                     std::string text = UNDECODABLE_SALT;
+                     write_file(p, text.replace(text.find("1,"), 1, "2"));
+                 },
+                 "unbekannte Tresorversion 2"}),
+    [](const testing::TestParamInfo<LoadCase>& p) { return p.param.name; });
+
+TEST(VaultFile, IsReadAgainOnlyAfterLock) {
+    TempDir dir;
+    const std::string path = dir.file("tresor.json");
+    write_file(path, UNDECODABLE_SALT);
+    HostProcess host({path});
+    EXPECT_EQ(host.request(UNLOCK), unlock_error("Salt unlesbar"));
+    write_file(path, "damaged");
+    EXPECT_EQ(host.request(UNLOCK), unlock_error("Salt unlesbar"));
+    EXPECT_EQ(host.request(LOCK), R"({"id":3,"ok":true,"data":{"unlocked":false}})");
+    EXPECT_EQ(host.request(UNLOCK),
+              unlock_error("Tresor beschädigt: syntax error while parsing value - invalid literal "
+                           "at line 1 column 1"));
+    EXPECT_EQ(host.wait(), 0);
+}
+
+}  // namespace
+}  // namespace velkaron
