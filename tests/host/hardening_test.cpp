@@ -17,6 +17,8 @@
 
 #include "crypto/secret.hpp"
 #include "host/host_state.hpp"
+#include "keys/keys_fixture.hpp"
+#include "reliability/small_vault.hpp"
 #include "support/host_process.hpp"
 #include "support/temp_dir.hpp"
 
@@ -56,6 +58,34 @@ TEST(Hardening, TheHostHardensItselfBeforeServing) {
         }
     }
     EXPECT_TRUE(found);
+}
+
+// Memory a process holds locked, in KiB (VmLck of /proc/PID/status).
+long locked_kib(pid_t pid) {
+    std::ifstream status("/proc/" + std::to_string(pid) + "/status");
+    std::string line;
+    while (std::getline(status, line)) {
+        if (line.starts_with("VmLck:")) return std::stol(line.substr(6));
+    }
+    return -1;
+}
+
+// The host holds locked memory exactly while it holds the vault key.
+TEST(Hardening, TheHostLocksMemoryOnlyWhileUnlocked) {
+#if defined(__SANITIZE_ADDRESS__)
+    GTEST_SKIP() << "AddressSanitizer replaces mlock with a call that locks nothing";
+#endif
+    testing_support::TempDir dir;
+    testing_support::create_small_vault(dir.file("v.json"));
+    testing_support::HostProcess host({dir.file("v.json")});
+    (void)host.request(R"({"id":1,"op":"status"})");
+    EXPECT_EQ(locked_kib(host.pid()), 0);
+    ASSERT_EQ(host.request(R"({"id":2,"op":"unlock","password":")" +
+                           std::string(testing_support::PASSWORD) + R"("})"),
+              R"({"id":2,"ok":true,"data":{"entries":0,"unlocked":true}})");
+    EXPECT_GT(locked_kib(host.pid()), 0);
+    (void)host.request(R"({"id":3,"op":"lock"})");
+    EXPECT_EQ(locked_kib(host.pid()), 0);
 }
 
 // The mapping of this process that holds `address`, as /proc/self/smaps describes it.
