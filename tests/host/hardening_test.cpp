@@ -25,7 +25,7 @@
 namespace velkaron {
 namespace {
 
-TEST(Hardening, ForbidsCoreFilesAndDumping) {
+TEST(Hardening, ForbidsCoreFilesAndDumpingAndIgnoresTheFileSizeSignal) {
     // In a child, so that the test binary itself stays debuggable.
     const pid_t child = ::fork();
     ASSERT_GE(child, 0);
@@ -33,8 +33,11 @@ TEST(Hardening, ForbidsCoreFilesAndDumping) {
         harden_process();
         rlimit core{};
         ::getrlimit(RLIMIT_CORE, &core);
-        const bool hardened =
-            core.rlim_cur == 0 && core.rlim_max == 0 && ::prctl(PR_GET_DUMPABLE, 0, 0, 0, 0) == 0;
+        struct sigaction file_size {};
+        ::sigaction(SIGXFSZ, nullptr, &file_size);
+        const bool hardened = core.rlim_cur == 0 && core.rlim_max == 0 &&
+                              ::prctl(PR_GET_DUMPABLE, 0, 0, 0, 0) == 0 &&
+                              file_size.sa_handler == SIG_IGN;
         ::_exit(hardened ? 0 : 1);
     }
     int status = 0;
