@@ -11,7 +11,9 @@ SecretBytes::SecretBytes(const void* data, std::size_t size) : SecretBytes(size)
     if (size != 0) std::memcpy(bytes_.get(), data, size);
 }
 
-SecretBytes::~SecretBytes() { wipe(); }
+SecretBytes::~SecretBytes() {
+    wipe();
+}
 
 SecretBytes::SecretBytes(SecretBytes&& other) noexcept
     : bytes_(std::move(other.bytes_)), size_(other.size_) {

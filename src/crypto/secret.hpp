@@ -15,7 +15,7 @@ inline constexpr std::size_t KEY_LEN = crypto_aead_xchacha20poly1305_ietf_KEYBYT
 // Heap bytes whose size is fixed at construction, wiped over the whole allocation when
 // destroyed. A buffer that never grows leaves no stale copies behind.
 class SecretBytes {
-public:
+  public:
     SecretBytes() noexcept = default;
     explicit SecretBytes(std::size_t size);  // zero-filled
     SecretBytes(const void* data, std::size_t size);
@@ -34,7 +34,7 @@ public:
         return {reinterpret_cast<const char*>(bytes_.get()), size_};
     }
 
-private:
+  private:
     void wipe() noexcept;
 
     std::unique_ptr<unsigned char[]> bytes_;
@@ -43,7 +43,7 @@ private:
 
 // A 32-byte key on the stack or inside another object; wiped on destruction and on move.
 class Key32 {
-public:
+  public:
     Key32() noexcept { bytes_.fill(0); }
     ~Key32() { sodium_memzero(bytes_.data(), bytes_.size()); }
     Key32(Key32&& other) noexcept;
@@ -56,14 +56,14 @@ public:
     [[nodiscard]] const unsigned char* data() const noexcept { return bytes_.data(); }
     [[nodiscard]] static constexpr std::size_t size() noexcept { return KEY_LEN; }
 
-private:
+  private:
     std::array<unsigned char, KEY_LEN> bytes_;
 };
 
 // The vault key. It lives in libsodium's guarded allocation: locked against swapping where
 // the system allows it, fenced by guard pages, and wiped when freed.
 class VaultKey {
-public:
+  public:
     VaultKey();  // zero-filled
     explicit VaultKey(std::span<const unsigned char, KEY_LEN> bytes);
     VaultKey(VaultKey&&) noexcept = default;
@@ -74,7 +74,7 @@ public:
     [[nodiscard]] unsigned char* data() noexcept { return bytes_.get(); }
     [[nodiscard]] static constexpr std::size_t size() noexcept { return KEY_LEN; }
 
-private:
+  private:
     struct Free {
         void operator()(unsigned char* p) const noexcept { sodium_free(p); }
     };

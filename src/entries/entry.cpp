@@ -83,11 +83,7 @@ Result<SecretBytes> write_entry(const Entry& entry) {
 }
 
 Result<Entry> read_entry(std::string_view plaintext) {
-    Entry entry;
-    if (auto read = json::read(plaintext, ENTRY_SCHEMA, &entry); !read) {
-        return fail(std::move(read.error()));
-    }
-    return entry;
+    return json::read_record<Entry>(plaintext, ENTRY_SCHEMA);
 }
 
 }  // namespace velkaron

@@ -300,19 +300,20 @@ private:
         if (!dest) return false;
         if (dest->skip) return true;
         const Field& f = *dest->field;
-        const std::string found = "integer `" + std::to_string(value) + "`";
         if (f.kind == Kind::U64) {
             *static_cast<std::uint64_t*>(f.slot(dest->owner)) = value;
             return true;
         }
+        // Every request has an integer id: the description is built only for a fault.
+        const auto found = [value] { return "integer `" + std::to_string(value) + "`"; };
         if (f.kind == Kind::U32) {
             if (value > std::numeric_limits<std::uint32_t>::max()) {
-                return value_fault(f, found, position);
+                return value_fault(f, found(), position);
             }
             *static_cast<std::uint32_t*>(f.slot(dest->owner)) = static_cast<std::uint32_t>(value);
             return true;
         }
-        return type_fault(f, found, position);
+        return type_fault(f, found(), position);
     }
 
     bool negative_value(const std::string& text, std::size_t position) {

@@ -54,6 +54,14 @@ struct Schema {
 // Reads `text` as one record of `schema` into `target`, which must be the schema's type.
 [[nodiscard]] Status read(std::string_view text, const Schema& schema, void* target);
 
+// The record `schema` describes, read from `text`; nothing of a partly read record survives.
+template <class Record>
+[[nodiscard]] Result<Record> read_record(std::string_view text, const Schema& schema) {
+    Record record;
+    if (auto done = read(text, schema, &record); !done) return fail(std::move(done.error()));
+    return record;
+}
+
 // --- building field tables --------------------------------------------------------------
 
 namespace detail {

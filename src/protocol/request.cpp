@@ -41,11 +41,7 @@ Request::~Request() {
 }
 
 Result<Request> parse_request(std::string_view line) {
-    Request request;
-    if (auto read = json::read(line, REQUEST_SCHEMA, &request); !read) {
-        return fail(std::move(read.error()));
-    }
-    return request;
+    return json::read_record<Request>(line, REQUEST_SCHEMA);
 }
 
 }  // namespace velkaron

@@ -166,11 +166,7 @@ std::string serialize_vault(const VaultFile& vault) {
 }
 
 Result<VaultFile> parse_vault(std::string_view text) {
-    VaultFile vault;
-    if (auto read = json::read(text, VAULT_SCHEMA, &vault); !read) {
-        return fail(std::move(read.error()));
-    }
-    return vault;
+    return json::read_record<VaultFile>(text, VAULT_SCHEMA);
 }
 
 }  // namespace velkaron

@@ -67,14 +67,6 @@ TEST(DeriveKey, BothBackendsGiveTheSameKey) {
     }
 }
 
-TEST(DeriveKey, LibsodiumTakesOnlyOneLaneAndSixteenByteSalts) {
-    const auto secret = bytes_of("secret");
-    EXPECT_TRUE(libsodium_takes(secret, salt_of(16), {65536, 3, 1}));
-    EXPECT_FALSE(libsodium_takes(secret, salt_of(16), {65536, 3, 2}));
-    EXPECT_FALSE(libsodium_takes(secret, salt_of(8), {65536, 3, 1}));
-    EXPECT_FALSE(libsodium_takes(secret, salt_of(17), {65536, 3, 1}));
-}
-
 struct CheckCase {
     KdfParams params;
     std::size_t salt_len;

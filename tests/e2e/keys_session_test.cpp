@@ -116,16 +116,5 @@ TEST(KeysSession, CreateUnlockRecoverAndChangePasswordAcrossRestarts) {
     }
 }
 
-TEST(KeysSession, UnlockWithoutAFileReportsTheLoadFailure) {
-    TempDir dir;
-    HostProcess host({dir.file("fehlt.json")});
-    EXPECT_EQ(host.request(R"({"id":1,"op":"unlock","password":"x"})"),
-              error(1, "Tresor nicht lesbar: No such file or directory (os error 2)"));
-    EXPECT_EQ(host.request(R"({"id":2,"op":"unlock-recovery","code":"x"})"),
-              error(2, "Tresor nicht lesbar: No such file or directory (os error 2)"));
-    EXPECT_EQ(host.request(R"({"id":3,"op":"status"})"), ok(3, status_data(false, false)));
-    EXPECT_EQ(host.wait(), 0);
-}
-
 }  // namespace
 }  // namespace velkaron

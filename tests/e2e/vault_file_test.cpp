@@ -9,6 +9,7 @@
 
 #include "support/host_process.hpp"
 #include "support/temp_dir.hpp"
+#include "vault/vault_json.hpp"
 
 namespace velkaron {
 namespace {
@@ -18,6 +19,7 @@ using testing_support::read_file;
 using testing_support::TempDir;
 using testing_support::write_file;
 
+constexpr const char* CREATE = R"({"id":1,"op":"create","password":"Korrekt-Pferd-7"})";
 constexpr const char* UNLOCK = R"({"id":2,"op":"unlock","password":"Korrekt-Pferd-7"})";
 constexpr const char* LOCK = R"({"id":3,"op":"lock"})";
 
@@ -85,6 +87,39 @@ TEST(VaultFile, IsReadAgainOnlyAfterLock) {
               unlock_error("Tresor beschädigt: syntax error while parsing value - invalid literal "
                            "at line 1 column 1"));
     EXPECT_EQ(host.wait(), 0);
+}
+
+// Two hosts on one vault path save in parallel, round after round; after every round the
+// file must be a whole vault in writer form, private to its owner.
+TEST(VaultFile, TwoHostsSavingInParallelAlwaysLeaveAWholeVault) {
+    constexpr int ROUNDS = 200;
+    TempDir dir;
+    const std::string path = dir.file("tresor.json");
+    HostProcess first({path});
+    ASSERT_NE(first.request(CREATE).find(R"("ok":true)"), std::string::npos);
+    HostProcess second({path});
+    ASSERT_EQ(second.request(UNLOCK), R"({"id":2,"ok":true,"data":{"entries":0,"unlocked":true}})");
+
+    for (int round = 0; round < ROUNDS; ++round) {
+        const std::string n = std::to_string(round);
+        first.send(R"({"id":4,"op":"put","host":"a)" + n + R"(.example","password":"p"})");
+        second.send(R"({"id":4,"op":"put","host":"b)" + n + R"(.example","password":"p"})");
+        const auto a = first.receive();
+        const auto b = second.receive();
+        ASSERT_TRUE(a && a->find(R"("ok":true)") != std::string::npos) << a.value_or("no answer");
+        ASSERT_TRUE(b && b->find(R"("ok":true)") != std::string::npos) << b.value_or("no answer");
+
+        const std::string text = read_file(path);
+        const auto vault = parse_vault(text);
+        ASSERT_TRUE(vault.has_value()) << "round " << round << ": " << vault.error();
+        ASSERT_EQ(serialize_vault(*vault), text) << "round " << round;
+        ASSERT_EQ(vault->entries.size(), static_cast<std::size_t>(round + 1));
+    }
+    struct stat info {};
+    ASSERT_EQ(::stat(path.c_str(), &info), 0);
+    EXPECT_EQ(info.st_mode & 0777, 0600u);
+    EXPECT_EQ(first.wait(), 0);
+    EXPECT_EQ(second.wait(), 0);
 }
 
 }  // namespace

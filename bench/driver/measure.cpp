@@ -1,0 +1,79 @@
+#include "measure.hpp"
+
+#include <chrono>
+#include <future>
+#include <stdexcept>
+
+namespace velkaron::bench {
+namespace {
+
+using Clock = std::chrono::steady_clock;
+
+double seconds_since(Clock::time_point start) {
+    return std::chrono::duration<double>(Clock::now() - start).count();
+}
+
+void expect_ok(std::string_view response, std::string_view request) {
+    if (!response_ok(response)) {
+        throw std::runtime_error("request " + std::string(request) +
+                                 " failed: " + std::string(response));
+    }
+}
+
+}  // namespace
+
+std::string numbered_requests(std::string_view op, std::size_t count) {
+    std::string lines;
+    for (std::size_t id = 1; id <= count; ++id) {
+        lines += "{\"id\":" + std::to_string(id) + ",\"op\":\"";
+        lines += op;
+        lines += "\"}\n";
+    }
+    return lines;
+}
+
+bool response_ok(std::string_view line) {
+    constexpr std::string_view ID = "{\"id\":";
+    constexpr std::string_view OK = ",\"ok\":true";
+    if (!line.starts_with(ID)) return false;
+    line.remove_prefix(ID.size());
+    const std::size_t digits = line.find_first_not_of("0123456789");
+    return digits != 0 && digits != std::string_view::npos && line.substr(digits).starts_with(OK);
+}
+
+double pipelined_rate(Child& child, const std::string& requests, std::size_t count) {
+    const auto start = Clock::now();
+    auto writer = std::async(std::launch::async, [&] { child.send(requests); });
+    for (std::size_t i = 0; i < count; ++i) expect_ok(child.read_line(), "(pipelined)");
+    const double elapsed = seconds_since(start);
+    writer.get();
+    return static_cast<double>(count) / elapsed;
+}
+
+std::vector<double> round_trips_us(Child& child, std::string_view request, std::size_t warmup,
+                                   std::size_t count) {
+    const std::string line = std::string(request) + '\n';
+    std::vector<double> samples;
+    samples.reserve(count);
+    for (std::size_t i = 0; i < warmup + count; ++i) {
+        const auto start = Clock::now();
+        child.send(line);
+        const std::string_view response = child.read_line();
+        const double elapsed = seconds_since(start);
+        expect_ok(response, request);
+        if (i >= warmup) samples.push_back(elapsed * 1e6);
+    }
+    return samples;
+}
+
+double timed_ms(Child& child, std::string_view request) {
+    const std::string line = std::string(request) + '\n';
+    const auto start = Clock::now();
+    child.send(line);
+    const std::string_view response = child.read_line();
+    const double elapsed = seconds_since(start);
+    expect_ok(response, request);
+    return elapsed * 1e3;
+}
+
+}  // namespace velkaron::bench

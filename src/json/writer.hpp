@@ -1,0 +1,24 @@
+#pragma once
+
+// Compact JSON written straight into a buffer, byte for byte as nlohmann's dump() without
+// indent, with raw UTF-8 and the strict error handler writes it; the response of every request
+// goes through here, and dump() costs more than building its document.
+
+#include <string>
+#include <string_view>
+
+#include <nlohmann/json.hpp>
+
+namespace velkaron::json {
+
+// `text` as a JSON string: the quotation mark, the reverse solidus and U+0008, U+0009, U+000A,
+// U+000C, U+000D take their two-character escapes, the other characters below U+0020
+// \u00xx in lower case, everything else stays as it is. False, with nothing written, when
+// `text` is not UTF-8.
+[[nodiscard]] bool append_string(std::string& out, std::string_view text);
+
+// `value` in compact form, objects in the order nlohmann::json keeps them (by name). False,
+// with `out` partly written, when a string or a member name is not UTF-8.
+[[nodiscard]] bool append_value(std::string& out, const nlohmann::json& value);
+
+}  // namespace velkaron::json
