@@ -3,40 +3,12 @@
 #include <sodium.h>
 
 #include <array>
-#include <memory>
 
-#include <nlohmann/json.hpp>
-
-#include "json/describe.hpp"
 #include "json/reader.hpp"
+#include "json/writer.hpp"
 
 namespace velkaron {
 namespace {
-
-// Every buffer the writer's document and output pass through is wiped when released, so
-// growing the output leaves no stale copies of the password behind.
-template <class T>
-struct WipingAllocator {
-    using value_type = T;
-
-    WipingAllocator() noexcept = default;
-    template <class U>
-    explicit WipingAllocator(const WipingAllocator<U>& /*unused*/) noexcept {}
-
-    T* allocate(std::size_t n) { return std::allocator<T>{}.allocate(n); }
-    void deallocate(T* p, std::size_t n) noexcept {
-        sodium_memzero(p, n * sizeof(T));
-        std::allocator<T>{}.deallocate(p, n);
-    }
-    template <class U>
-    bool operator==(const WipingAllocator<U>& /*unused*/) const noexcept {
-        return true;
-    }
-};
-
-using WipedString = std::basic_string<char, std::char_traits<char>, WipingAllocator<char>>;
-using WipedOrderedJson = nlohmann::basic_json<nlohmann::ordered_map, std::vector, WipedString, bool,
-                                              std::int64_t, std::uint64_t, double, WipingAllocator>;
 
 using json::field;
 
@@ -66,20 +38,26 @@ Entry::~Entry() {
 }
 
 Result<SecretBytes> write_entry(const Entry& entry) {
-    try {
-        WipedOrderedJson document = WipedOrderedJson::object();
-        document["host"] = std::string_view(entry.host);
-        document["username"] = std::string_view(entry.username);
-        document["password"] = std::string_view(entry.password);
-        document["title"] = std::string_view(entry.title);
-        document["created_at"] = entry.created_at;
-        document["updated_at"] = entry.updated_at;
-        const WipedString text =
-            document.dump(-1, ' ', false, WipedOrderedJson::error_handler_t::strict);
-        return SecretBytes(text.data(), text.size());
-    } catch (const nlohmann::json::exception& e) {
-        return fail(json::library_message(e.what(), ""));
-    }
+    // Reserved for the worst case, every byte a six-character escape, so the buffer never
+    // moves and leaves no stale copy of the password behind.
+    const std::size_t text_size =
+        entry.host.size() + entry.username.size() + entry.password.size() + entry.title.size();
+    std::string out;
+    out.reserve(6 * text_size + 160);
+    const auto member = [&out](std::string_view name, std::string_view value) {
+        out += name;
+        return json::append_string(out, value);
+    };
+    const bool written = member(R"({"host":)", entry.host) &&
+                         member(R"(,"username":)", entry.username) &&
+                         member(R"(,"password":)", entry.password) &&
+                         member(R"(,"title":)", entry.title);
+    out += R"(,"created_at":)" + std::to_string(entry.created_at) + R"(,"updated_at":)" +
+           std::to_string(entry.updated_at) + "}";
+    Result<SecretBytes> plaintext = SecretBytes(out.data(), out.size());
+    if (!written) plaintext = fail("a string is not valid UTF-8");
+    sodium_memzero(out.data(), out.capacity());
+    return plaintext;
 }
 
 Result<Entry> read_entry(std::string_view plaintext) {

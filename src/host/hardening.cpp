@@ -3,6 +3,8 @@
 #include <sys/prctl.h>
 #include <sys/resource.h>
 
+#include <csignal>
+
 namespace velkaron {
 
 void harden_process() noexcept {
@@ -10,6 +12,8 @@ void harden_process() noexcept {
     // Best effort: a host that cannot harden itself still serves.
     (void)::setrlimit(RLIMIT_CORE, &no_core);
     (void)::prctl(PR_SET_DUMPABLE, 0, 0, 0, 0);
+    // Past the limit write(2) then fails with EFBIG, which the save reports.
+    (void)std::signal(SIGXFSZ, SIG_IGN);
 }
 
 }  // namespace velkaron

@@ -3,6 +3,7 @@
 #include <array>
 
 #include "json/reader.hpp"
+#include "json/writer.hpp"
 
 namespace velkaron {
 namespace {
@@ -55,46 +56,10 @@ constexpr json::Schema VAULT_SCHEMA{"struct VaultFile", VAULT_FIELDS, 5,
 // The writer streams into one buffer: building a document tree first costs about ten times
 // as much, and this runs on every save.
 
+// The records hold only UTF-8 (a loaded file is checked whole, request lines are checked
+// before they are read), so the writer's refusal of anything else cannot happen here.
 void append_string(std::string& out, std::string_view text) {
-    static constexpr char HEX[] = "0123456789abcdef";
-    out += '"';
-    std::size_t plain = 0;  // start of the run not yet copied
-    for (std::size_t i = 0; i < text.size(); ++i) {
-        const auto c = static_cast<unsigned char>(text[i]);
-        if (c >= 0x20 && c != '"' && c != '\\') continue;
-        out.append(text, plain, i - plain);
-        plain = i + 1;
-        out += '\\';
-        switch (c) {
-            case '"':
-                out += '"';
-                break;
-            case '\\':
-                out += '\\';
-                break;
-            case '\b':
-                out += 'b';
-                break;
-            case '\t':
-                out += 't';
-                break;
-            case '\n':
-                out += 'n';
-                break;
-            case '\f':
-                out += 'f';
-                break;
-            case '\r':
-                out += 'r';
-                break;
-            default:
-                out += "u00";
-                out += HEX[c >> 4];
-                out += HEX[c & 0xF];
-        }
-    }
-    out.append(text, plain);
-    out += '"';
+    [[maybe_unused]] const bool utf8 = json::append_string(out, text);
 }
 
 void append_u32(std::string& out, std::uint32_t value) {

@@ -1,0 +1,122 @@
+// Four host processes on one vault, each storing logins as fast as it can. Saves are
+// serialised by the lock on the temporary file, so a reader never finds the vault file
+// incomplete, and after every round the file is one host's last save, whole.
+
+#include <gtest/gtest.h>
+
+#include <atomic>
+#include <memory>
+#include <string>
+#include <thread>
+#include <vector>
+
+#include "keys/keys_fixture.hpp"
+#include "reliability/small_vault.hpp"
+#include "support/host_process.hpp"
+#include "support/temp_dir.hpp"
+#include "vault/vault_json.hpp"
+
+namespace velkaron {
+namespace {
+
+using testing_support::HostProcess;
+using testing_support::Login;
+using testing_support::Logins;
+using testing_support::read_file;
+using testing_support::TempDir;
+
+constexpr int HOSTS = 4;
+constexpr int ROUNDS = 30;
+constexpr int PUTS_PER_ROUND = 10;  // sent at once to each host: 300 saves per host
+
+std::string entry_id(int host, int put) {
+    return "h" + std::to_string(host) + "-" + std::to_string(put);
+}
+
+std::string password(int host, int put) {
+    return "pw-" + std::to_string(host) + "-" + std::to_string(put);
+}
+
+// What host `host` holds after `puts` puts: its own logins only, since each host read the
+// vault once, empty, and never reads it again while it is loaded.
+Logins logins_of(int host, int puts) {
+    Logins logins;
+    for (int put = 0; put < puts; ++put)
+        logins.push_back({entry_id(host, put), password(host, put)});
+    return logins;
+}
+
+// Reads and parses the vault file until told to stop; counts the reads that fail.
+class Reader {
+  public:
+    explicit Reader(std::string path)
+        : path_(std::move(path)), thread_([this] {
+              while (!stop_) {
+                  if (!parse_vault(read_file(path_))) ++failed_;
+                  ++reads_;
+              }
+          }) {}
+
+    void stop() {
+        stop_ = true;
+        thread_.join();
+    }
+    [[nodiscard]] int reads() const { return reads_; }
+    [[nodiscard]] int failed() const { return failed_; }
+
+  private:
+    std::string path_;
+    std::atomic<bool> stop_ = false;
+    std::atomic<int> reads_ = 0;
+    std::atomic<int> failed_ = 0;
+    std::thread thread_;
+};
+
+TEST(ConcurrentHosts, NoReadEverFailsAndEachRoundEndsWithOneWholeSave) {
+    TempDir dir;
+    const std::string path = dir.file("tresor.json");
+    testing_support::create_small_vault(path);
+    std::vector<std::unique_ptr<HostProcess>> hosts;
+    for (int host = 0; host < HOSTS; ++host) {
+        hosts.push_back(std::make_unique<HostProcess>(std::vector<std::string>{path}));
+        ASSERT_EQ(hosts.back()->request(R"({"id":1,"op":"unlock","password":")" +
+                                        std::string(testing_support::PASSWORD) + R"("})"),
+                  R"({"id":1,"ok":true,"data":{"entries":0,"unlocked":true}})");
+    }
+
+    Reader reader(path);
+    for (int round = 0; round < ROUNDS; ++round) {
+        for (int host = 0; host < HOSTS; ++host) {
+            std::string batch;
+            for (int put = round * PUTS_PER_ROUND; put < (round + 1) * PUTS_PER_ROUND; ++put) {
+                batch += R"({"id":)" + std::to_string(put) + R"(,"op":"put","host":"h",)" +
+                         R"("password":")" + password(host, put) + R"(","entry_id":")" +
+                         entry_id(host, put) + "\"}\n";
+            }
+            hosts[host]->send_raw(batch);
+        }
+        for (int host = 0; host < HOSTS; ++host) {
+            for (int put = round * PUTS_PER_ROUND; put < (round + 1) * PUTS_PER_ROUND; ++put) {
+                ASSERT_EQ(hosts[host]->receive(), R"({"id":)" + std::to_string(put) +
+                                                      R"(,"ok":true,"data":{"id":")" +
+                                                      entry_id(host, put) + R"("}})");
+            }
+        }
+        const auto on_disk = testing_support::open_vault_file(path);
+        ASSERT_TRUE(on_disk.has_value()) << "round " << round << ": " << on_disk.error();
+        const int puts = (round + 1) * PUTS_PER_ROUND;
+        bool one_host_whole = false;
+        for (int host = 0; host < HOSTS; ++host)
+            one_host_whole |= *on_disk == logins_of(host, puts);
+        ASSERT_TRUE(one_host_whole) << "round " << round << ": " << on_disk->size() << " logins";
+    }
+    reader.stop();
+    EXPECT_EQ(reader.failed(), 0) << "of " << reader.reads() << " reads";
+    for (auto& host : hosts) EXPECT_EQ(host->wait(), 0);
+    std::cout << "[          ] " << HOSTS * ROUNDS * PUTS_PER_ROUND << " saves by " << HOSTS
+              << " hosts; " << reader.reads() << " reads during them, " << reader.failed()
+              << " failed\n";
+}
+
+}  // namespace
+}  // namespace velkaron

@@ -1,0 +1,31 @@
+#include "reliability/small_vault.hpp"
+
+#include <gtest/gtest.h>
+
+#include "entries/open_entry.hpp"
+#include "keys/create.hpp"
+#include "keys/keys_fixture.hpp"
+#include "keys/unlock.hpp"
+
+namespace velkaron::testing_support {
+
+void create_small_vault(const std::string& path) {
+    HostState state(path);
+    state.kdf_params = SMALL_KDF;
+    const auto code = create_vault(state, PASSWORD);
+    ASSERT_TRUE(code.has_value()) << code.error();
+}
+
+Result<Logins> open_vault_file(const std::string& path) {
+    HostState state(path);
+    if (auto unlocked = unlock_vault(state, PASSWORD); !unlocked) return fail(unlocked.error());
+    Logins logins;
+    for (const SealedEntry& stored : state.vault->entries) {
+        auto entry = open_entry(state, stored);
+        if (!entry) return fail(stored.id + ": " + entry.error());
+        logins.push_back({stored.id, entry->password});
+    }
+    return logins;
+}
+
+}  // namespace velkaron::testing_support
