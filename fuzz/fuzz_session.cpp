@@ -15,6 +15,7 @@
 #include <iterator>
 #include <string>
 #include <string_view>
+#include <system_error>
 #include <vector>
 
 #include <nlohmann/json.hpp>
@@ -43,8 +44,19 @@ fs::path make_folder() {
     return pattern;
 }
 
+const fs::path& folder();
+
+void remove_folder() {
+    std::error_code ignored;
+    fs::remove_all(folder(), ignored);
+}
+
 const fs::path& folder() {
-    static const fs::path path = make_folder();
+    static const fs::path path = [] {
+        fs::path made = make_folder();
+        std::atexit(remove_folder);
+        return made;
+    }();
     return path;
 }
 
