@@ -20,13 +20,6 @@ void Figures::add(std::string_view key, std::string_view label, std::string_view
     found->values.push_back(value);
 }
 
-double Figures::last(std::string_view key) const {
-    for (const auto& f : figures_) {
-        if (f.key == key) return f.values.back();
-    }
-    throw std::logic_error("no figure " + std::string(key));
-}
-
 nlohmann::json Figures::to_json() const {
     auto all = nlohmann::json::array();
     for (const auto& f : figures_) {

@@ -13,9 +13,6 @@ class Figures {
   public:
     void add(std::string_view key, std::string_view label, std::string_view unit, double value);
 
-    // The value `key` was last given.
-    [[nodiscard]] double last(std::string_view key) const;
-
     // [{"key", "label", "unit", "values", "median", "min", "max"}, …]
     [[nodiscard]] nlohmann::json to_json() const;
 
