@@ -15,6 +15,7 @@
 #include <iterator>
 #include <string>
 #include <string_view>
+#include <system_error>
 #include <vector>
 
 #include <nlohmann/json.hpp>
@@ -34,19 +35,29 @@ void check(bool condition) {
     if (!condition) std::abort();
 }
 
-// Saves flush to stable storage; on a memory file system that costs nothing.
-fs::path make_folder() {
-    const fs::path base =
-        fs::is_directory("/dev/shm") ? fs::path("/dev/shm") : fs::temp_directory_path();
-    std::string pattern = (base / "velkaron-fuzz-XXXXXX").string();
-    check(::mkdtemp(pattern.data()) != nullptr);
-    return pattern;
-}
+// A fresh folder for one session, removed with it. Saves flush to stable storage; on a
+// memory file system that costs nothing.
+class Folder {
+  public:
+    Folder() {
+        const fs::path base =
+            fs::is_directory("/dev/shm") ? fs::path("/dev/shm") : fs::temp_directory_path();
+        std::string pattern = (base / "velkaron-fuzz-XXXXXX").string();
+        check(::mkdtemp(pattern.data()) != nullptr);
+        path_ = pattern;
+    }
+    ~Folder() {
+        std::error_code ignored;
+        fs::remove_all(path_, ignored);
+    }
+    Folder(const Folder&) = delete;
+    Folder& operator=(const Folder&) = delete;
 
-const fs::path& folder() {
-    static const fs::path path = make_folder();
-    return path;
-}
+    [[nodiscard]] const fs::path& path() const { return path_; }
+
+  private:
+    fs::path path_;
+};
 
 int memory_file(std::string_view content) {
     const int fd = ::memfd_create("session", MFD_CLOEXEC);
@@ -98,9 +109,8 @@ void check_response(std::string_view line, std::uint64_t id) {
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
     const std::string_view input(reinterpret_cast<const char*>(data), size);
-    const fs::path vault = folder() / "v.json";
-    fs::remove(vault);
-    fs::remove(folder() / "v.tmp");
+    const Folder folder;
+    const fs::path vault = folder.path() / "v.json";
 
     velkaron::HostState state(vault.string());
     state.kdf_params = {8, 1, 1};

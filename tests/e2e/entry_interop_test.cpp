@@ -14,6 +14,7 @@
 #include <vector>
 
 #include "support/host_process.hpp"
+#include "support/libsodium_base64.hpp"
 #include "support/temp_dir.hpp"
 
 namespace velkaron {
@@ -31,24 +32,9 @@ constexpr std::size_t TAG_BYTES = crypto_aead_xchacha20poly1305_ietf_ABYTES;
 
 std::string text_of(const Bytes& bytes) { return std::string(bytes.begin(), bytes.end()); }
 
-std::string to_base64(const Bytes& bytes) {
-    std::string text(sodium_base64_ENCODED_LEN(bytes.size(), sodium_base64_VARIANT_ORIGINAL), '\0');
-    sodium_bin2base64(text.data(), text.size(), bytes.data(), bytes.size(),
-                      sodium_base64_VARIANT_ORIGINAL);
-    text.pop_back();  // the terminating zero
-    return text;
-}
+std::string to_base64(const Bytes& bytes) { return testing_support::libsodium_base64(bytes); }
 
-Bytes from_base64(const std::string& text) {
-    Bytes bytes(text.size());
-    std::size_t length = 0;
-    EXPECT_EQ(sodium_base642bin(bytes.data(), bytes.size(), text.data(), text.size(), nullptr,
-                                &length, nullptr, sodium_base64_VARIANT_ORIGINAL),
-              0)
-        << text;
-    bytes.resize(length);
-    return bytes;
-}
+Bytes from_base64(const std::string& text) { return testing_support::libsodium_unbase64(text); }
 
 std::optional<Bytes> open_sealed(const Bytes& key, const std::string& nonce, const std::string& ct,
                                  std::string_view associated_data) {

@@ -10,6 +10,7 @@
 #include "crypto/bytes.hpp"
 #include "crypto/hex.hpp"
 #include "support/host_process.hpp"
+#include "support/libsodium_base64.hpp"
 #include "support/temp_dir.hpp"
 
 namespace velkaron {
@@ -23,24 +24,9 @@ using testing_support::write_file;
 using Bytes = std::vector<unsigned char>;
 using Json = nlohmann::ordered_json;
 
-std::string to_base64(const Bytes& bytes) {
-    std::string text(sodium_base64_ENCODED_LEN(bytes.size(), sodium_base64_VARIANT_ORIGINAL), '\0');
-    sodium_bin2base64(text.data(), text.size(), bytes.data(), bytes.size(),
-                      sodium_base64_VARIANT_ORIGINAL);
-    text.pop_back();
-    return text;
-}
+std::string to_base64(const Bytes& bytes) { return testing_support::libsodium_base64(bytes); }
 
-Bytes from_base64(const std::string& text) {
-    Bytes bytes(text.size());
-    std::size_t length = 0;
-    EXPECT_EQ(sodium_base642bin(bytes.data(), bytes.size(), text.data(), text.size(), nullptr,
-                                &length, nullptr, sodium_base64_VARIANT_ORIGINAL),
-              0)
-        << text;
-    bytes.resize(length);
-    return bytes;
-}
+Bytes from_base64(const std::string& text) { return testing_support::libsodium_unbase64(text); }
 
 Bytes counting_bytes(unsigned char first, std::size_t size) {
     Bytes bytes(size);
