@@ -48,10 +48,9 @@ Result<SecretBytes> write_entry(const Entry& entry) {
         out += name;
         return json::append_string(out, value);
     };
-    const bool written = member(R"({"host":)", entry.host) &&
-                         member(R"(,"username":)", entry.username) &&
-                         member(R"(,"password":)", entry.password) &&
-                         member(R"(,"title":)", entry.title);
+    const bool written =
+        member(R"({"host":)", entry.host) && member(R"(,"username":)", entry.username) &&
+        member(R"(,"password":)", entry.password) && member(R"(,"title":)", entry.title);
     out += R"(,"created_at":)" + std::to_string(entry.created_at) + R"(,"updated_at":)" +
            std::to_string(entry.updated_at) + "}";
     Result<SecretBytes> plaintext = SecretBytes(out.data(), out.size());

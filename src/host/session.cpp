@@ -58,7 +58,7 @@ bool respond(const Response& response, int output_fd) {
 }
 
 class LineReader {
-public:
+  public:
     explicit LineReader(int fd) : fd_(fd) {}
 
     // Hands every line, with its line feed, to `handle(line, false)` until input ends or
@@ -92,7 +92,7 @@ public:
         }
     }
 
-private:
+  private:
     // The line already holds more than MAX_LINE bytes: check and drop it piece by piece.
     // Gives false when the loop must end (not UTF-8, read error).
     template <class Handle>

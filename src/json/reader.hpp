@@ -118,12 +118,18 @@ void* slot(void* record) {
 template <class V>
 constexpr Kind kind_of() {
     using T = typename unwrap<V>::type;
-    if constexpr (std::is_same_v<T, std::uint32_t>) return Kind::U32;
-    else if constexpr (std::is_same_v<T, std::uint64_t>) return Kind::U64;
-    else if constexpr (std::is_same_v<T, bool>) return Kind::Bool;
-    else if constexpr (std::is_same_v<T, std::string>) return Kind::String;
-    else if constexpr (is_vector<T>::value) return Kind::List;
-    else return Kind::Record;
+    if constexpr (std::is_same_v<T, std::uint32_t>)
+        return Kind::U32;
+    else if constexpr (std::is_same_v<T, std::uint64_t>)
+        return Kind::U64;
+    else if constexpr (std::is_same_v<T, bool>)
+        return Kind::Bool;
+    else if constexpr (std::is_same_v<T, std::string>)
+        return Kind::String;
+    else if constexpr (is_vector<T>::value)
+        return Kind::List;
+    else
+        return Kind::Record;
 }
 
 template <auto... Members>

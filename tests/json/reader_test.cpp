@@ -111,8 +111,9 @@ INSTANTIATE_TEST_SUITE_P(
                   "invalid type: null, expected a string at line 1 column 45"},
         FaultCase{"{\"id\":1,\n\"pair\":true}",
                   "invalid type: boolean `true`, expected struct Pair at line 2 column 11"},
-        FaultCase{"", "syntax error while parsing value - unexpected end of input; expected '[', "
-                      "'{', or a literal at line 1 column 0"},
+        FaultCase{"",
+                  "syntax error while parsing value - unexpected end of input; expected '[', "
+                  "'{', or a literal at line 1 column 0"},
         FaultCase{R"({"id":1,"pair":[1,"a"],"items":[]} )"
                   "\n  x",
                   "trailing characters at line 2 column 3"}));
