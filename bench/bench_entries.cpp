@@ -14,7 +14,7 @@
 #include "entries/autofill.hpp"
 #include "entries/entry.hpp"
 #include "entries/operations.hpp"
-#include "host/host_state.hpp"
+#include "state/host_state.hpp"
 #include "vault/storage.hpp"
 
 namespace velkaron {

@@ -6,8 +6,8 @@
 #include "crypto/seal.hpp"
 #include "entries/entry.hpp"
 #include "entries/entry_id.hpp"
-#include "host/host_state.hpp"
 #include "keys/create.hpp"
+#include "state/host_state.hpp"
 #include "vault/storage.hpp"
 
 namespace velkaron::bench {

@@ -76,7 +76,6 @@ Data run_put(HostState& state, const Request& request) {
 }
 
 Data run_list(HostState& state, const Request&) {
-    if (!state.vault) return fail("kein Tresor geladen");
     return list_entries(state);
 }
 
@@ -90,7 +89,6 @@ Data run_delete(HostState& state, const Request& request) {
 
 Data run_for_host(HostState& state, const Request& request) {
     if (request.secure != true) return fail("Autofill nur über HTTPS");
-    if (!state.vault) return fail("kein Tresor geladen");
     return entries_for_host(state, *request.host);
 }
 

@@ -11,6 +11,9 @@
 namespace velkaron::json {
 namespace {
 
+using detail::FieldCore;
+using detail::SchemaCore;
+
 // Every array or object opened takes one from this; the opening that reaches zero fails.
 constexpr std::size_t DEPTH_ALLOWANCE = 128;
 
@@ -47,7 +50,7 @@ bool is_number_char(char c) {
     return (c >= '0' && c <= '9') || c == '.' || c == 'e' || c == 'E' || c == '+' || c == '-';
 }
 
-std::string_view expected_of(const Field& field) {
+std::string_view expected_of(const FieldCore& field) {
     switch (field.kind) {
         case Kind::U32:
         case Kind::U64:
@@ -66,10 +69,10 @@ std::string_view expected_of(const Field& field) {
 
 class Reader {
   public:
-    Reader(std::string_view text, const Schema& schema, void* target)
+    Reader(std::string_view text, const SchemaCore& schema, void* target)
         : text_(text), cursor_(text.data()) {
         // The root is a record like any other member; its slot is the target itself.
-        root_ = Field{"", Kind::Record, true, false, {}, &schema, nullptr};
+        root_ = FieldCore{"", Kind::Record, true, false, {}, &schema, nullptr};
         root_target_ = target;
     }
 
@@ -176,8 +179,8 @@ class Reader {
             frame.type = Frame::List;
             frame.schema = dest->field->nested;
             frame.target = dest->owner;
-            frame.element =
-                Field{"", Kind::Record, true, false, {}, dest->field->nested, dest->field->slot};
+            frame.element = FieldCore{
+                "", Kind::Record, true, false, {}, dest->field->nested, dest->field->slot};
         } else {
             return type_fault(*dest->field, "sequence", consumed() - 1);
         }
@@ -189,7 +192,7 @@ class Reader {
         if (top.type != Frame::Object) return true;  // a key inside a skipped value
         const auto fields = top.schema->fields;
         const auto it = std::find_if(fields.begin(), fields.end(),
-                                     [&](const Field& f) { return f.name == name; });
+                                     [&](const FieldCore& f) { return f.name == name; });
         if (it == fields.end()) {
             top.pending = SKIP;
             return true;
@@ -220,7 +223,8 @@ class Reader {
         Frame& top = stack_.back();
         if (top.type == Frame::Positional && top.pending < top.schema->min_positional) {
             return fault("invalid length " + std::to_string(top.pending) + ", expected " +
-                             std::string(top.schema->positional_expected),
+                             std::string(top.schema->expected) + " with " +
+                             std::to_string(top.schema->fields.size()) + " elements",
                          consumed());
         }
         return close();
@@ -237,16 +241,16 @@ class Reader {
 
     struct Frame {
         enum Type : std::uint8_t { Object, Positional, List, Skip } type = Skip;
-        const Schema* schema = nullptr;
+        const SchemaCore* schema = nullptr;
         void* target = nullptr;   // Object, Positional: the record; List: the list's owner
-        Field element{};          // List: how to append one element
+        FieldCore element{};      // List: how to append one element
         std::uint64_t seen = 0;   // Object: members read so far, by index
         std::size_t pending = 0;  // Object: member awaiting its value; Positional: next index
         std::size_t skip_depth = 0;
     };
 
     struct Destination {
-        const Field* field = nullptr;
+        const FieldCore* field = nullptr;
         void* owner = nullptr;
         bool skip = false;
     };
@@ -308,7 +312,7 @@ class Reader {
         auto dest = take_destination();
         if (!dest) return false;
         if (dest->skip) return true;
-        const Field& f = *dest->field;
+        const FieldCore& f = *dest->field;
         if (f.kind == Kind::U64) {
             *static_cast<std::uint64_t*>(f.slot(dest->owner)) = value;
             return true;
@@ -329,19 +333,19 @@ class Reader {
         auto dest = take_destination();
         if (!dest) return false;
         if (dest->skip) return true;
-        const Field& f = *dest->field;
+        const FieldCore& f = *dest->field;
         const std::string found = "integer `" + text + "`";
         if (f.kind == Kind::U32 || f.kind == Kind::U64) return value_fault(f, found, position);
         return type_fault(f, found, position);
     }
 
-    bool type_fault(const Field& f, std::string_view found, std::size_t position) {
+    bool type_fault(const FieldCore& f, std::string_view found, std::size_t position) {
         return fault(
             "invalid type: " + std::string(found) + ", expected " + std::string(expected_of(f)),
             position);
     }
 
-    bool value_fault(const Field& f, std::string_view found, std::size_t position) {
+    bool value_fault(const FieldCore& f, std::string_view found, std::size_t position) {
         return fault(
             "invalid value: " + std::string(found) + ", expected " + std::string(expected_of(f)),
             position);
@@ -375,7 +379,7 @@ class Reader {
 
     std::string_view text_;
     const char* cursor_;
-    Field root_{};
+    FieldCore root_{};
     void* root_target_ = nullptr;
     std::vector<Frame> stack_;
     std::size_t depth_ = 0;
@@ -385,7 +389,7 @@ class Reader {
 
 }  // namespace
 
-Status read(std::string_view text, const Schema& schema, void* target) {
+Status UntypedReader::read(std::string_view text, const SchemaCore& schema, void* target) {
     Reader reader(text, schema, target);
     return reader.run();
 }
