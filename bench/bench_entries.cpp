@@ -110,7 +110,7 @@ BENCHMARK(BM_PutWithoutEntryId)->Apply(entry_counts);
 void BM_SaveVault(benchmark::State& run) {
     BenchVault vault(static_cast<std::size_t>(run.range(0)));
     for (auto _ : run) {
-        if (auto saved = save_vault(vault.state()); !saved)
+        if (auto saved = save_vault(vault.state().path, *vault.state().vault); !saved)
             run.SkipWithError(saved.error().c_str());
     }
 }
