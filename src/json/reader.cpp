@@ -179,8 +179,10 @@ class Reader {
             frame.type = Frame::List;
             frame.schema = dest->field->nested;
             frame.target = dest->owner;
-            frame.element = FieldCore{
-                "", Kind::Record, true, false, {}, dest->field->nested, dest->field->slot};
+            // Elements are records of the nested schema, or strings when there is none.
+            const SchemaCore* nested = dest->field->nested;
+            const Kind element = nested != nullptr ? Kind::Record : Kind::String;
+            frame.element = FieldCore{"", element, true, false, {}, nested, dest->field->slot};
         } else {
             return type_fault(*dest->field, "sequence", consumed() - 1);
         }

@@ -34,7 +34,8 @@ struct FieldCore {
     bool required;                // missing at the end of an object is a fault
     bool nullable;                // JSON null leaves the value absent
     std::string_view expected;    // for integers: the expectation named in faults ("u64", "usize")
-    const SchemaCore* nested;     // Record: its schema; List: the schema of its elements
+    const SchemaCore* nested;     // Record: its schema; List: the schema of its elements, or
+                                  // null for a list of strings
     void* (*slot)(void* record);  // where the value goes; emplaces optionals, appends to lists
 };
 
@@ -220,14 +221,16 @@ struct final_member<First, Second, Rest...> : final_member<Second, Rest...> {};
 }  // namespace detail
 
 // A member reached through one or more pointers to members (several for members that stand
-// inline, such as an entry's `nonce`). Optionals are nullable and may be left out; everything
-// else is required.
+// inline, such as an entry's `nonce`), holding a scalar or a list of strings. Optionals are
+// nullable and may be left out; everything else is required.
 template <auto... Members>
 constexpr Field<typename detail::member_traits<decltype(detail::first_of<Members...>())>::owner>
 field(std::string_view name) {
     using V = typename detail::final_member<Members...>::type;
     constexpr Kind kind = detail::kind_of<V>();
-    static_assert(kind != Kind::Record && kind != Kind::List, "records and lists name a schema");
+    static_assert(kind != Kind::Record, "records name a schema");
+    static_assert(kind != Kind::List || std::is_same_v<V, std::vector<std::string>>,
+                  "lists of records name a schema; lists of strings may not be optional");
     constexpr bool nullable = detail::is_optional<V>::value;
     std::string_view expected = kind == Kind::U32 ? "u32" : kind == Kind::U64 ? "u64" : "";
     return {{name, kind, !nullable, nullable, expected, nullptr, &detail::slot<Members...>}};

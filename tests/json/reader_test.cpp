@@ -119,5 +119,61 @@ TEST(Reader, UnknownMembersMayRepeat) {
     EXPECT_FALSE(doc->maybe.has_value());
 }
 
+// A list of strings, as the native host's configuration has one.
+struct Tags {
+    std::vector<std::string> tags;
+};
+
+constexpr auto TAGS_FIELDS = field_table(field<&Tags::tags>("tags").optional());
+constexpr Schema<Tags> TAGS{"struct Tags", TAGS_FIELDS};
+
+struct TagsCase {
+    const char* name;
+    const char* text;
+    std::vector<std::string> tags;  // when read
+    const char* fault;              // when not
+};
+
+class ReaderTags : public testing::TestWithParam<TagsCase> {};
+
+TEST_P(ReaderTags, ReadsListsOfStringsAndOnlyThose) {
+    const auto read = read_record(GetParam().text, TAGS);
+    if (GetParam().fault == nullptr) {
+        ASSERT_TRUE(read.has_value()) << read.error();
+        EXPECT_EQ(read->tags, GetParam().tags);
+    } else {
+        ASSERT_FALSE(read.has_value());
+        EXPECT_EQ(read.error(), GetParam().fault);
+    }
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Lists, ReaderTags,
+    testing::Values(TagsCase{"Strings", R"({"tags":["a","","\u00e9"]})", {"a", "", "é"}, nullptr},
+                    TagsCase{"Empty", R"({"tags":[]})", {}, nullptr},
+                    TagsCase{"LeftOut", "{}", {}, nullptr},
+                    TagsCase{"NumberInside",
+                             R"({"tags":["a",1]})",
+                             {},
+                             "invalid type: integer `1`, expected a string at line 1 column 14"},
+                    TagsCase{"ListInside",
+                             R"({"tags":[["a"]]})",
+                             {},
+                             "invalid type: sequence, expected a string at line 1 column 9"},
+                    TagsCase{"ObjectInside",
+                             R"({"tags":[{}]})",
+                             {},
+                             "invalid type: map, expected a string at line 1 column 9"},
+                    TagsCase{"Null",
+                             R"({"tags":null})",
+                             {},
+                             "invalid type: null, expected a sequence at line 1 column 12"},
+                    TagsCase{
+                        "String",
+                        R"({"tags":"a"})",
+                        {},
+                        "invalid type: string \"a\", expected a sequence at line 1 column 11"}),
+    [](const testing::TestParamInfo<TagsCase>& c) { return std::string(c.param.name); });
+
 }  // namespace
 }  // namespace velkaron::json
