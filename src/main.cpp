@@ -6,12 +6,10 @@
 #include <csignal>
 #include <string_view>
 
-#include "base/fatal.hpp"
 #include "base/posix.hpp"
 #include "base/utf8.hpp"
-#include "crypto/sodium.hpp"
-#include "host/hardening.hpp"
 #include "host/line_session.hpp"
+#include "host/run_session.hpp"
 #include "state/host_state.hpp"
 
 namespace {
@@ -36,13 +34,6 @@ int main(int argc, char** argv) {
         write_stderr("Tresorpfad ist kein gültiges UTF-8\n");
         return 2;
     }
-    velkaron::harden_process();
-    velkaron::init_sodium();
-
     velkaron::HostState state{std::string(path)};
-    velkaron::set_fatal_cleanup([](void* s) { static_cast<velkaron::HostState*>(s)->lock(); },
-                                &state);
-    velkaron::serve_lines(state, STDIN_FILENO, STDOUT_FILENO);
-    state.lock();
-    return 0;
+    return velkaron::run_session(state, velkaron::serve_lines);
 }

@@ -2,6 +2,7 @@
 
 #include <array>
 #include <charconv>
+#include <cstdint>
 
 #include "base/utf8.hpp"
 
@@ -21,6 +22,16 @@ constexpr std::array<bool, 256> ESCAPED = [] {
     for (int c = 0; c < 0x20; ++c) table[static_cast<std::size_t>(c)] = true;
     table['"'] = true;
     table['\\'] = true;
+    return table;
+}();
+
+// How many bytes each byte takes inside a JSON string, as append_string writes it.
+constexpr std::array<std::uint8_t, 256> ESCAPED_SIZE = [] {
+    std::array<std::uint8_t, 256> table{};
+    for (std::size_t c = 0; c < table.size(); ++c) table[c] = ESCAPED[c] ? 6 : 1;
+    for (const char c : std::string_view("\"\\\b\t\n\f\r")) {
+        table[static_cast<unsigned char>(c)] = 2;
+    }
     return table;
 }();
 
@@ -81,6 +92,21 @@ bool append_string(std::string& out, std::string_view text) {
     out.append(text.data() + plain, text.size() - plain);
     out += '"';
     return true;
+}
+
+std::size_t string_prefix_within(std::string_view text, std::size_t budget) noexcept {
+    constexpr std::size_t QUOTES = 2;
+    if (budget < QUOTES) return 0;
+    budget -= QUOTES;
+    std::size_t size = 0;
+    std::size_t character = 0;  // where the character holding the current byte starts
+    for (std::size_t i = 0; i < text.size(); ++i) {
+        const auto c = static_cast<unsigned char>(text[i]);
+        if ((c & 0xC0) != 0x80) character = i;
+        size += ESCAPED_SIZE[c];
+        if (size > budget) return character;
+    }
+    return text.size();
 }
 
 bool append_value(std::string& out, const nlohmann::json& value) {

@@ -4,6 +4,7 @@
 // indent, with raw UTF-8 and the strict error handler writes it; the response of every request
 // goes through here, and dump() costs more than building its document.
 
+#include <cstddef>
 #include <string>
 #include <string_view>
 
@@ -16,6 +17,11 @@ namespace velkaron::json {
 // \u00xx in lower case, everything else stays as it is. False, with nothing written, when
 // `text` is not UTF-8.
 [[nodiscard]] bool append_string(std::string& out, std::string_view text);
+
+// The length of the longest prefix of the UTF-8 `text` that ends on a character boundary and
+// whose JSON string form, quotation marks included, takes at most `budget` bytes; for cutting a
+// long text into strings of bounded size.
+[[nodiscard]] std::size_t string_prefix_within(std::string_view text, std::size_t budget) noexcept;
 
 // `value` in compact form, objects in the order nlohmann::json keeps them (by name). False,
 // with `out` partly written, when a string or a member name is not UTF-8.

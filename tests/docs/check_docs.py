@@ -1,14 +1,15 @@
 #!/usr/bin/env python3
 """Keeps the client documentation in step with the program.
 
-    check_docs.py BINARY
+    check_docs.py BINARY NATIVE_BINARY
 
 - every operation of the dispatch table has its section in docs/protocol.md and its entry in
   the manual page, and the documents name no operation the program lacks;
 - every message text written in the sources appears in docs/protocol.md;
 - every message of the reference table in docs/protocol.md, cut at its "{}" placeholders and
   its numbers, occurs in the binary (catches a message documented with a typo or removed from the code);
-- the manual page renders without a groff warning;
+  so does every message of the tables of its native-messaging section in the native host's binary;
+- the manual pages render without a groff warning;
 - every link inside the documents leads to an existing file and heading.
 """
 
@@ -21,6 +22,7 @@ import sys
 ROOT = os.path.dirname(os.path.dirname(os.path.dirname(os.path.abspath(__file__))))
 PROTOCOL = os.path.join(ROOT, "docs", "protocol.md")
 MAN_PAGE = os.path.join(ROOT, "man", "velkaron-vault.1")
+NATIVE_MAN_PAGE = os.path.join(ROOT, "man", "velkaron-native.1")
 
 failures = []
 
@@ -57,11 +59,11 @@ def check_operations(protocol, man):
             fail(f"docs/protocol.md documents an operation the program lacks: {name}")
 
 
-# String literals handed to fail(), failure() or fatal(), given to fill_random() as the text of
-# its fatal error, or named as message constants.
+# String literals handed to fail(), failure(), fatal() or refuse(), given to fill_random() as
+# the text of its fatal error, or named as message constants.
 STRING = r'"((?:[^"\\]|\\.)*)"'
 MESSAGE_LITERAL = re.compile("|".join([
-    r"\b(?:fail|failure|fatal)\(\s*" + STRING,
+    r"\b(?:fail|failure|fatal|refuse)\(\s*" + STRING,
     r"\bfill_random\([^;\"]*,\s*" + STRING,
     r"constexpr [\w:]+ [A-Z][A-Z_]*(?:\[\])? =\s*" + STRING,
 ]))
@@ -84,18 +86,18 @@ def check_source_messages(protocol):
         fail(f"only {found} message literals found in src/: the pattern no longer fits the code")
 
 
-def reference_messages(protocol):
-    section = protocol[protocol.index("## Message reference"):]
+def table_messages(protocol, heading):
+    section = protocol[protocol.index(heading):]
     section = section[:section.index("\n## ", 1)] if "\n## " in section[1:] else section
     return re.findall(r"^\| `([^`]+)` \|", section, re.MULTILINE)
 
 
-def check_messages_in_binary(protocol, binary):
+def check_messages_in_binary(protocol, heading, binary, at_least):
     with open(binary, "rb") as f:
         image = f.read()
-    messages = reference_messages(protocol)
-    if len(messages) < 25:
-        fail(f"only {len(messages)} messages in the reference table of docs/protocol.md")
+    messages = table_messages(protocol, heading)
+    if len(messages) < at_least:
+        fail(f"only {len(messages)} messages in the tables of {heading!r} in docs/protocol.md")
     for message in messages:
         # Numbers in a message may be formatted from a constant: they split it as well.
         for fragment in re.split(r"\{\}|[0-9]+", message):
@@ -103,11 +105,11 @@ def check_messages_in_binary(protocol, binary):
                 fail(f"documented message {message!r}: {fragment!r} does not occur in the binary")
 
 
-def check_man_page():
-    result = subprocess.run(["groff", "-man", "-Tutf8", "-ww", "-z", MAN_PAGE],
+def check_man_page(page):
+    result = subprocess.run(["groff", "-man", "-Tutf8", "-ww", "-z", page],
                             capture_output=True, text=True)
     if result.returncode != 0 or result.stderr:
-        fail(f"man page does not render cleanly: {result.stderr.strip()}")
+        fail(f"man page {os.path.basename(page)} does not render cleanly: {result.stderr.strip()}")
 
 
 def anchor(heading):
@@ -139,13 +141,15 @@ def check_links():
 
 
 def main():
-    if len(sys.argv) != 2:
-        sys.exit("usage: check_docs.py BINARY")
+    if len(sys.argv) != 3:
+        sys.exit("usage: check_docs.py BINARY NATIVE_BINARY")
     protocol = read(PROTOCOL)
     check_operations(protocol, read(MAN_PAGE))
     check_source_messages(protocol)
-    check_messages_in_binary(protocol, sys.argv[1])
-    check_man_page()
+    check_messages_in_binary(protocol, "## Message reference", sys.argv[1], 25)
+    check_messages_in_binary(protocol, "## Native messaging", sys.argv[2], 15)
+    check_man_page(MAN_PAGE)
+    check_man_page(NATIVE_MAN_PAGE)
     check_links()
     for message in failures:
         print("FAIL:", message)

@@ -66,6 +66,7 @@ class RandomDocuments {
         }
     }
 
+  public:
     // Mostly UTF-8 with every kind of character the escaping treats differently; now and then
     // raw bytes that may not be UTF-8 at all.
     std::string text() {
@@ -100,6 +101,7 @@ class RandomDocuments {
         return s;
     }
 
+  private:
     static void append_code_point(std::string& s, std::uint32_t c) {
         if (c >= 0xD800 && c <= 0xDFFF) c = 0xFFFD;  // surrogates are not characters
         if (c < 0x800) {
@@ -151,6 +153,36 @@ TEST(Writer, MemberNamesAreCheckedAndEscaped) {
     EXPECT_EQ(out, R"({"\n":true,"a\"b":1})");
     out.clear();
     EXPECT_FALSE(append_value(out, json{{"\xFF", 1}}));
+}
+
+TEST(Writer, PrefixWithinABudgetIsTheLongestThatFits) {
+    RandomDocuments random(20261210);
+    const auto written_size = [](std::string_view text) {
+        std::string out;
+        EXPECT_TRUE(append_string(out, text)) << "cut inside a character";
+        return out.size();
+    };
+    int cut = 0;
+    for (int i = 0; i < 5000; ++i) {
+        const std::string text = random.text() + random.text() + random.text();
+        if (std::string probe; !append_string(probe, text)) continue;
+        for (std::size_t budget = 0; budget <= 40; ++budget) {
+            const std::size_t n = string_prefix_within(text, budget);
+            ASSERT_LE(n, text.size());
+            if (budget >= 2) {
+                ASSERT_LE(written_size(text.substr(0, n)), budget) << text;
+            }
+            if (n == text.size()) continue;
+            ++cut;
+            // One character more would not fit.
+            std::size_t next = n + 1;
+            while (next < text.size() && (static_cast<unsigned char>(text[next]) & 0xC0) == 0x80) {
+                ++next;
+            }
+            ASSERT_GT(written_size(text.substr(0, next)), budget) << text;
+        }
+    }
+    EXPECT_GT(cut, 1000);
 }
 
 }  // namespace

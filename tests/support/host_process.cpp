@@ -7,6 +7,7 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cerrno>
 #include <stdexcept>
 #include <thread>
@@ -47,7 +48,22 @@ struct Spawned {
     int in, out, err;
 };
 
-Spawned spawn(const std::vector<std::string>& args, bool capture_err) {
+// Ours, with the program's own variables in place of ours of the same name.
+std::vector<std::string> environment_of(const Program& program) {
+    std::vector<std::string> merged;
+    for (char** variable = environ; *variable != nullptr; ++variable) {
+        const std::string_view entry(*variable);
+        const std::string_view name = entry.substr(0, entry.find('=') + 1);
+        const bool replaced =
+            std::any_of(program.environment.begin(), program.environment.end(),
+                        [&](const std::string& own) { return own.starts_with(name); });
+        if (!replaced) merged.emplace_back(entry);
+    }
+    merged.insert(merged.end(), program.environment.begin(), program.environment.end());
+    return merged;
+}
+
+Spawned spawn(const Program& program, const std::vector<std::string>& args, bool capture_err) {
     // Writing to a host that has gone away must fail, not kill the test binary.
     ::signal(SIGPIPE, SIG_IGN);
     int in[2], out[2], err[2];
@@ -60,13 +76,18 @@ Spawned spawn(const std::vector<std::string>& args, bool capture_err) {
     posix_spawn_file_actions_adddup2(&actions, in[0], STDIN_FILENO);
     posix_spawn_file_actions_adddup2(&actions, out[1], STDOUT_FILENO);
     if (capture_err) posix_spawn_file_actions_adddup2(&actions, err[1], STDERR_FILENO);
-    std::vector<std::string> argv_storage{VELKARON_BINARY};
+    std::vector<std::string> argv_storage{program.path};
     argv_storage.insert(argv_storage.end(), args.begin(), args.end());
     std::vector<char*> argv;
     for (auto& a : argv_storage) argv.push_back(a.data());
     argv.push_back(nullptr);
+    std::vector<std::string> env_storage = environment_of(program);
+    std::vector<char*> envp;
+    for (auto& e : env_storage) envp.push_back(e.data());
+    envp.push_back(nullptr);
     pid_t pid = -1;
-    const int rc = ::posix_spawn(&pid, VELKARON_BINARY, &actions, nullptr, argv.data(), environ);
+    const int rc =
+        ::posix_spawn(&pid, program.path.c_str(), &actions, nullptr, argv.data(), envp.data());
     posix_spawn_file_actions_destroy(&actions);
     ::close(in[0]);
     ::close(out[1]);
@@ -78,7 +99,7 @@ Spawned spawn(const std::vector<std::string>& args, bool capture_err) {
 }  // namespace
 
 HostProcess::HostProcess(const std::vector<std::string>& args) {
-    const Spawned s = spawn(args, false);
+    const Spawned s = spawn({VELKARON_BINARY, {}}, args, false);
     ::close(s.err);
     pid_ = s.pid;
     in_ = s.in;
@@ -154,7 +175,12 @@ void HostProcess::kill_now() {
 }
 
 Transcript run_host(const std::vector<std::string>& args, std::string_view input) {
-    const Spawned s = spawn(args, true);
+    return run_program({VELKARON_BINARY, {}}, args, input);
+}
+
+Transcript run_program(const Program& program, const std::vector<std::string>& args,
+                       std::string_view input) {
+    const Spawned s = spawn(program, args, true);
     std::thread writer([fd = s.in, input] {
         write_all(fd, input);
         ::close(fd);

@@ -48,6 +48,16 @@ struct Transcript {
 // Runs the binary on `input` to the end; reads and writes concurrently, so any size works.
 [[nodiscard]] Transcript run_host(const std::vector<std::string>& args, std::string_view input);
 
+// A program to run and what its environment has besides ours ("NAME=value", replacing ours).
+struct Program {
+    std::string path;
+    std::vector<std::string> environment;
+};
+
+// run_host for any program.
+[[nodiscard]] Transcript run_program(const Program& program, const std::vector<std::string>& args,
+                                     std::string_view input);
+
 // The lines of a transcript's output, without line feeds.
 [[nodiscard]] std::vector<std::string> lines_of(const std::string& text);
 

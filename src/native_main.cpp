@@ -1,0 +1,86 @@
+// velkaron-native chrome-extension://ID/: the vault host as a browser starts it for an
+// extension, serving one JSON request per native message with the vault its configuration
+// names. velkaron-native install …: registers it with a browser for the current user.
+
+#include <unistd.h>
+
+#include <csignal>
+#include <cstdlib>
+#include <span>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "base/posix.hpp"
+#include "host/native_session.hpp"
+#include "host/run_session.hpp"
+#include "native/extension_id.hpp"
+#include "native/install.hpp"
+#include "native/settings.hpp"
+#include "state/host_state.hpp"
+
+namespace {
+
+using namespace velkaron;
+
+constexpr std::string_view USAGE = "Aufruf: velkaron-native chrome-extension://<id>/";
+
+// The extension this build is made for (extension/extension-id.txt).
+constexpr std::string_view BUILT_IN_EXTENSION_ID = VELKARON_EXTENSION_ID;
+
+const char* environment(const char* name) {
+    return std::getenv(name);
+}
+
+// Nothing has been read from standard input when the host gives up at start.
+int refuse(std::string_view message, int status = 2) {
+    std::string line(message);
+    line += '\n';
+    (void)write_all(STDERR_FILENO, line);
+    return status;
+}
+
+int install_command(std::span<const std::string_view> args) {
+    auto request = parse_install_options(args);
+    if (!request) return refuse(request.error() + "\n" + std::string(INSTALL_USAGE));
+    auto dirs = base_dirs(environment);
+    if (!dirs) return refuse(dirs.error(), 1);
+    auto binary = host_binary_path();
+    if (!binary) return refuse(binary.error(), 1);
+    const InstallContext context{*dirs, *binary, std::string(BUILT_IN_EXTENSION_ID)};
+    auto done = run_install(*request, context);
+    if (!done) return refuse(done.error(), 1);
+    std::string report;
+    for (const std::string& line : *done) report += line + '\n';
+    (void)write_all(STDOUT_FILENO, report);
+    return 0;
+}
+
+int host(std::span<const std::string_view> args) {
+    auto dirs = base_dirs(environment);
+    if (!dirs) return refuse(dirs.error());
+    auto config = load_config(*dirs);
+    if (!config) return refuse(config.error());
+    if (args.empty()) return refuse(USAGE);
+    std::vector<std::string> allowed{std::string(BUILT_IN_EXTENSION_ID)};
+    allowed.insert(allowed.end(), config->allowed_extensions.begin(),
+                   config->allowed_extensions.end());
+    if (!origin_allowed(args[0], allowed)) {
+        return refuse("Erweiterung nicht zugelassen: " + std::string(args[0]));
+    }
+    auto vault = vault_to_serve(*dirs, *config);
+    if (!vault) return refuse(vault.error());
+    HostState state{std::move(*vault)};
+    return run_session(state, serve_frames);
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+    // A browser that closes the port must make writes fail, not kill the process.
+    std::signal(SIGPIPE, SIG_IGN);
+    const std::vector<std::string_view> args(argv + 1, argv + argc);
+    const std::span<const std::string_view> rest(args);
+    if (!args.empty() && args[0] == "install") return install_command(rest.subspan(1));
+    return host(rest);
+}

@@ -1,0 +1,59 @@
+#include "protocol/native_message.hpp"
+
+#include <cstring>
+
+#include "json/writer.hpp"
+
+namespace velkaron {
+namespace {
+
+constexpr std::string_view MORE = ",\"more\":true}";
+constexpr std::string_view LAST = ",\"more\":false}";
+
+// Opens a message whose length is filled in by close_message.
+std::size_t open_message(std::string& out) {
+    const std::size_t at = out.size();
+    out.append(LENGTH_PREFIX_SIZE, '\0');
+    return at;
+}
+
+void close_message(std::string& out, std::size_t at) {
+    const auto length = static_cast<std::uint32_t>(out.size() - at - LENGTH_PREFIX_SIZE);
+    std::memcpy(out.data() + at, &length, LENGTH_PREFIX_SIZE);
+}
+
+}  // namespace
+
+std::size_t message_length(const char* prefix) noexcept {
+    std::uint32_t length = 0;
+    std::memcpy(&length, prefix, LENGTH_PREFIX_SIZE);
+    return length;
+}
+
+void append_message(std::string& out, std::string_view payload) {
+    const std::size_t at = open_message(out);
+    out += payload;
+    close_message(out, at);
+}
+
+void append_response(std::string& out, std::uint64_t id, std::string_view text, std::size_t limit) {
+    if (text.size() <= limit) {
+        append_message(out, text);
+        return;
+    }
+    const std::string head = "{\"id\":" + std::to_string(id) + ",\"chunk\":";
+    // Every piece is measured as if it were the last, whose ending is the longer one.
+    const std::size_t budget = limit - head.size() - LAST.size();
+    while (!text.empty()) {
+        const std::size_t piece = json::string_prefix_within(text, budget);
+        const std::size_t at = open_message(out);
+        out += head;
+        // Cut on character boundaries of UTF-8 text, every piece is UTF-8 and is written.
+        (void)json::append_string(out, text.substr(0, piece));
+        text.remove_prefix(piece);
+        out += text.empty() ? LAST : MORE;
+        close_message(out, at);
+    }
+}
+
+}  // namespace velkaron

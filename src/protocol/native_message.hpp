@@ -1,0 +1,35 @@
+#pragma once
+
+// Native messages, the framing browsers speak with the programs they start: a 32-bit length in
+// the machine's byte order, then that many bytes of UTF-8 JSON.
+
+#include <cstddef>
+#include <cstdint>
+#include <string>
+#include <string_view>
+
+namespace velkaron {
+
+inline constexpr std::size_t LENGTH_PREFIX_SIZE = sizeof(std::uint32_t);
+
+// The longest message a browser sends; a longer announced length is not read.
+inline constexpr std::size_t MAX_REQUEST_MESSAGE = 64 * 1024 * 1024;
+
+// The longest message a browser accepts; a longer one breaks its connection to the host.
+inline constexpr std::size_t MAX_RESPONSE_MESSAGE = 1024 * 1024;
+
+// The length announced by the LENGTH_PREFIX_SIZE bytes at `prefix`.
+[[nodiscard]] std::size_t message_length(const char* prefix) noexcept;
+
+// Appends one message: the length of `payload`, then `payload`.
+void append_message(std::string& out, std::string_view payload);
+
+// Appends the response `text` to request `id` as one message when it takes at most `limit`
+// bytes. A longer one goes as chunk messages {"id":ID,"chunk":"…","more":true}, …, the last
+// with "more":false, each at most `limit` bytes; their chunk strings, decoded and joined in
+// order, give `text` again. `text` must be UTF-8, as every encoded response is, and `limit`
+// at least 64 bytes, room for the envelope and one escaped character.
+void append_response(std::string& out, std::uint64_t id, std::string_view text,
+                     std::size_t limit = MAX_RESPONSE_MESSAGE);
+
+}  // namespace velkaron

@@ -1,0 +1,215 @@
+// velkaron-native through pipes, started as a browser starts it: who may start it, where it
+// finds its vault, and a session that must answer byte for byte as the line host does.
+
+#include <sys/stat.h>
+
+#include <gtest/gtest.h>
+
+#include <filesystem>
+#include <regex>
+#include <string>
+#include <vector>
+
+#include <nlohmann/json.hpp>
+
+#include "native/private_folder.hpp"
+#include "support/host_process.hpp"
+#include "support/native_messages.hpp"
+#include "support/temp_dir.hpp"
+
+namespace velkaron {
+namespace {
+
+using testing_support::lines_of;
+using testing_support::messages;
+using testing_support::Program;
+using testing_support::read_file;
+using testing_support::responses_of;
+using testing_support::run_host;
+using testing_support::run_program;
+using testing_support::TempDir;
+using testing_support::write_file;
+
+const std::string ORIGIN = "chrome-extension://" VELKARON_EXTENSION_ID "/";
+const std::string OTHER_ID(32, 'b');
+constexpr std::string_view STATUS = R"({"id":1,"op":"status"})";
+
+class NativeHost : public testing::Test {
+  protected:
+    [[nodiscard]] Program native() const {
+        return {VELKARON_NATIVE_BINARY,
+                {"XDG_CONFIG_HOME=" + dir.file("config"), "XDG_DATA_HOME=" + dir.file("data"),
+                 "HOME=" + dir.file("home")}};
+    }
+    [[nodiscard]] std::string config_file() const {
+        return dir.file("config/velkaron/native-host.json");
+    }
+    void configure(const std::string& text) const {
+        ASSERT_TRUE(make_private_folder(dir.file("config/velkaron")).has_value());
+        write_file(config_file(), text);
+    }
+
+    TempDir dir;
+};
+
+struct RefusalCase {
+    const char* name;
+    std::vector<std::string> args;
+    const char* config;  // nullptr: no configuration file
+    std::string message;
+};
+
+class NativeHostRefuses : public NativeHost, public testing::WithParamInterface<RefusalCase> {};
+
+TEST_P(NativeHostRefuses, WithOneMessageAndStatus2BeforeReadingAnything) {
+    if (GetParam().config != nullptr) configure(GetParam().config);
+    const auto result = run_program(native(), GetParam().args, messages({STATUS}));
+    EXPECT_EQ(result.status, 2);
+    EXPECT_EQ(result.out, "");
+    std::string message = GetParam().message;
+    if (const auto at = message.find("CONFIG"); at != std::string::npos) {
+        message.replace(at, 6, config_file());
+    }
+    EXPECT_EQ(result.err, message + "\n");
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Start, NativeHostRefuses,
+    testing::Values(
+        RefusalCase{"NoOrigin", {}, nullptr, "Aufruf: velkaron-native chrome-extension://<id>/"},
+        RefusalCase{"OtherExtension",
+                    {"chrome-extension://" + OTHER_ID + "/"},
+                    nullptr,
+                    "Erweiterung nicht zugelassen: chrome-extension://" + OTHER_ID + "/"},
+        RefusalCase{"OriginWithoutSlash",
+                    {"chrome-extension://" VELKARON_EXTENSION_ID},
+                    nullptr,
+                    "Erweiterung nicht zugelassen: chrome-extension://" VELKARON_EXTENSION_ID},
+        RefusalCase{"BrokenConfiguration",
+                    {ORIGIN},
+                    R"({"vault":"relative.json"})",
+                    "Konfiguration beschädigt: CONFIG: `vault` ist kein absoluter Pfad"}),
+    [](const testing::TestParamInfo<RefusalCase>& c) { return std::string(c.param.name); });
+
+TEST_F(NativeHost, ExtensionsTheConfigurationAllowsAreServedToo) {
+    configure(R"({"allowed_extensions":[")" + OTHER_ID + R"("]})");
+    for (const std::string& origin : {ORIGIN, "chrome-extension://" + OTHER_ID + "/"}) {
+        const auto result = run_program(native(), {origin, "ignored"}, messages({STATUS}));
+        EXPECT_EQ(result.status, 0) << origin;
+        EXPECT_EQ(result.err, "");
+        EXPECT_EQ(
+            responses_of(result.out),
+            std::vector<std::string>{
+                R"({"id":1,"ok":true,"data":{"entries":0,"exists":false,"unlocked":false}})"});
+    }
+}
+
+TEST_F(NativeHost, DefaultVaultLivesInAPrivateFolderUnderTheDataHome) {
+    const auto result = run_program(
+        native(), {ORIGIN}, messages({R"({"id":1,"op":"create","password":"korrekt-pferd"})"}));
+    EXPECT_EQ(result.status, 0);
+    EXPECT_TRUE(std::filesystem::is_regular_file(dir.file("data/velkaron/tresor.json")));
+    struct stat info {};
+    ASSERT_EQ(::stat(dir.file("data/velkaron").c_str(), &info), 0);
+    EXPECT_EQ(info.st_mode & 07777, 0700U);
+}
+
+TEST_F(NativeHost, FolderThatCannotBeMadeStopsTheStart) {
+    write_file(dir.file("data"), "a file where a folder belongs");
+    const auto result = run_program(native(), {ORIGIN}, messages({STATUS}));
+    EXPECT_EQ(result.status, 2);
+    EXPECT_EQ(result.out, "");
+    EXPECT_EQ(result.err, "Ordner nicht anlegbar: " + dir.file("data/velkaron") +
+                              ": Not a directory (os error 20)\n");
+}
+
+// What differs between two runs of the same requests: the recovery code and the times.
+std::string without_chance(std::string response) {
+    static const std::regex code(R"("recoveryCode":"[A-Z0-9-]+")");
+    static const std::regex time(R"("updated_at":[0-9]+)");
+    response = std::regex_replace(response, code, R"("recoveryCode":"…")");
+    return std::regex_replace(response, time, R"("updated_at":0)");
+}
+
+TEST_F(NativeHost, AnswersAsTheLineHostDoesAndLeavesAVaultItOpens) {
+    std::string title;  // three of these make a list longer than one native message may be
+    while (title.size() < 400'000) title += R"(\"Titel\u0001 mit Ümlaut € )";
+    std::vector<std::string> requests{
+        std::string(STATUS),
+        R"({"id":2,"op":"create","password":"korrekt-pferd-batterie"})",
+        R"({"id":3,"op":"put","host":"example.org","username":"erika","password":"geheim-1","entry_id":"e1"})",
+        R"(not json)",
+    };
+    for (int i = 0; i < 3; ++i) {
+        requests.push_back(
+            R"({"id":4,"op":"put","host":"big.example","password":"pw","entry_id":"b)" +
+            std::to_string(i) + R"(","title":")" + title + "\"}");
+    }
+    for (const char* request :
+         {R"({"id":5,"op":"list"})", R"({"id":6,"op":"reveal","entry_id":"e1"})",
+          R"({"id":7,"op":"for-host","host":"www.example.org","secure":true})",
+          R"({"id":8,"op":"lock"})", R"({"id":9,"op":"list"})",
+          R"({"id":10,"op":"unlock","password":"korrekt-pferd-batterie"})",
+          R"({"id":11,"op":"delete","entry_id":"b1"})", R"({"id":12,"op":"status"})"}) {
+        requests.emplace_back(request);
+    }
+    std::string lines;
+    std::string frames;
+    for (const std::string& request : requests) {
+        lines += request + "\n";
+        frames += messages({request});
+    }
+    configure(R"({"vault":")" + dir.file("native.json") + R"("})");
+    const auto native_run = run_program(native(), {ORIGIN}, frames);
+    const auto line_run = run_host({dir.file("line.json")}, lines);
+    ASSERT_EQ(native_run.status, 0) << native_run.err;
+    EXPECT_EQ(native_run.err, "");
+    ASSERT_EQ(line_run.status, 0);
+
+    const std::vector<std::string> native_responses = responses_of(native_run.out);
+    const std::vector<std::string> line_responses = lines_of(line_run.out);
+    ASSERT_EQ(native_responses.size(), requests.size());
+    ASSERT_EQ(line_responses.size(), requests.size());
+    for (std::size_t i = 0; i < requests.size(); ++i) {
+        EXPECT_EQ(without_chance(native_responses[i]), without_chance(line_responses[i]))
+            << "request " << i;
+    }
+    EXPECT_GT(testing_support::split_messages(native_run.out).size(), requests.size())
+        << "the list was not chunked";
+
+    // The line host opens what the native host saved.
+    const auto reopened = run_host({dir.file("native.json")},
+                                   R"({"id":1,"op":"unlock","password":"korrekt-pferd-batterie"})"
+                                   "\n");
+    EXPECT_EQ(
+        lines_of(reopened.out),
+        std::vector<std::string>{R"({"id":1,"ok":true,"data":{"entries":3,"unlocked":true}})"});
+}
+
+TEST_F(NativeHost, InstallRegistersThisBinary) {
+    const std::string hosts = dir.file("profile/NativeMessagingHosts");
+    const auto result = run_program(native(),
+                                    {"install", "--browser", "chromium", "--manifest-dir", hosts,
+                                     "--vault", dir.file("t.json")},
+                                    "");
+    EXPECT_EQ(result.status, 0) << result.err;
+    EXPECT_EQ(result.out, "geschrieben: " + config_file() + "\ngeschrieben: " + hosts +
+                              "/velkaron.vault.json\n");
+    const auto manifest = nlohmann::json::parse(read_file(hosts + "/velkaron.vault.json"));
+    EXPECT_EQ(manifest["path"], std::filesystem::canonical(VELKARON_NATIVE_BINARY).string());
+    EXPECT_EQ(manifest["allowed_origins"], nlohmann::json::array({ORIGIN}));
+    EXPECT_EQ(nlohmann::json::parse(read_file(config_file()))["vault"], dir.file("t.json"));
+}
+
+TEST_F(NativeHost, InstallWithBadOptionsShowsTheUsage) {
+    const auto result = run_program(native(), {"install", "--browser", "firefox"}, "");
+    EXPECT_EQ(result.status, 2);
+    EXPECT_EQ(result.out, "");
+    EXPECT_EQ(result.err,
+              "unbekannter Browser: firefox (chromium oder chrome)\nAufruf: velkaron-native "
+              "install --browser chromium|chrome [--vault PFAD] [--manifest-dir ORDNER] "
+              "[--uninstall]\n");
+}
+
+}  // namespace
+}  // namespace velkaron
