@@ -13,6 +13,7 @@
 #include <nlohmann/json.hpp>
 
 #include "native/private_folder.hpp"
+#include "support/case_name.hpp"
 #include "support/host_process.hpp"
 #include "support/native_messages.hpp"
 #include "support/temp_dir.hpp"
@@ -22,11 +23,10 @@ namespace {
 
 using testing_support::lines_of;
 using testing_support::messages;
-using testing_support::Program;
 using testing_support::read_file;
 using testing_support::responses_of;
 using testing_support::run_host;
-using testing_support::run_program;
+using testing_support::run_to_end;
 using testing_support::TempDir;
 using testing_support::write_file;
 
@@ -36,10 +36,13 @@ constexpr std::string_view STATUS = R"({"id":1,"op":"status"})";
 
 class NativeHost : public testing::Test {
   protected:
-    [[nodiscard]] Program native() const {
-        return {VELKARON_NATIVE_BINARY,
-                {"XDG_CONFIG_HOME=" + dir.file("config"), "XDG_DATA_HOME=" + dir.file("data"),
-                 "HOME=" + dir.file("home")}};
+    // Started as a browser starts it, in an environment of its own.
+    [[nodiscard]] testing_support::Finished native(const std::vector<std::string>& args,
+                                                   std::string_view input) const {
+        return run_to_end(VELKARON_NATIVE_BINARY, args, input,
+                          testing_support::Environment{"XDG_CONFIG_HOME=" + dir.file("config"),
+                                                       "XDG_DATA_HOME=" + dir.file("data"),
+                                                       "HOME=" + dir.file("home")});
     }
     [[nodiscard]] std::string config_file() const {
         return dir.file("config/velkaron/native-host.json");
@@ -63,7 +66,7 @@ class NativeHostRefuses : public NativeHost, public testing::WithParamInterface<
 
 TEST_P(NativeHostRefuses, WithOneMessageAndStatus2BeforeReadingAnything) {
     if (GetParam().config != nullptr) configure(GetParam().config);
-    const auto result = run_program(native(), GetParam().args, messages({STATUS}));
+    const auto result = native(GetParam().args, messages({STATUS}));
     EXPECT_EQ(result.status, 2);
     EXPECT_EQ(result.out, "");
     std::string message = GetParam().message;
@@ -89,12 +92,12 @@ INSTANTIATE_TEST_SUITE_P(
                     {ORIGIN},
                     R"({"vault":"relative.json"})",
                     "Konfiguration beschädigt: CONFIG: `vault` ist kein absoluter Pfad"}),
-    [](const testing::TestParamInfo<RefusalCase>& c) { return std::string(c.param.name); });
+    testing_support::CaseName());
 
 TEST_F(NativeHost, ExtensionsTheConfigurationAllowsAreServedToo) {
     configure(R"({"allowed_extensions":[")" + OTHER_ID + R"("]})");
     for (const std::string& origin : {ORIGIN, "chrome-extension://" + OTHER_ID + "/"}) {
-        const auto result = run_program(native(), {origin, "ignored"}, messages({STATUS}));
+        const auto result = native({origin, "ignored"}, messages({STATUS}));
         EXPECT_EQ(result.status, 0) << origin;
         EXPECT_EQ(result.err, "");
         EXPECT_EQ(
@@ -105,8 +108,8 @@ TEST_F(NativeHost, ExtensionsTheConfigurationAllowsAreServedToo) {
 }
 
 TEST_F(NativeHost, DefaultVaultLivesInAPrivateFolderUnderTheDataHome) {
-    const auto result = run_program(
-        native(), {ORIGIN}, messages({R"({"id":1,"op":"create","password":"korrekt-pferd"})"}));
+    const auto result =
+        native({ORIGIN}, messages({R"({"id":1,"op":"create","password":"korrekt-pferd"})"}));
     EXPECT_EQ(result.status, 0);
     EXPECT_TRUE(std::filesystem::is_regular_file(dir.file("data/velkaron/tresor.json")));
     struct stat info {};
@@ -116,7 +119,7 @@ TEST_F(NativeHost, DefaultVaultLivesInAPrivateFolderUnderTheDataHome) {
 
 TEST_F(NativeHost, FolderThatCannotBeMadeStopsTheStart) {
     write_file(dir.file("data"), "a file where a folder belongs");
-    const auto result = run_program(native(), {ORIGIN}, messages({STATUS}));
+    const auto result = native({ORIGIN}, messages({STATUS}));
     EXPECT_EQ(result.status, 2);
     EXPECT_EQ(result.out, "");
     EXPECT_EQ(result.err, "Ordner nicht anlegbar: " + dir.file("data/velkaron") +
@@ -160,7 +163,7 @@ TEST_F(NativeHost, AnswersAsTheLineHostDoesAndLeavesAVaultItOpens) {
         frames += messages({request});
     }
     configure(R"({"vault":")" + dir.file("native.json") + R"("})");
-    const auto native_run = run_program(native(), {ORIGIN}, frames);
+    const auto native_run = native({ORIGIN}, frames);
     const auto line_run = run_host({dir.file("line.json")}, lines);
     ASSERT_EQ(native_run.status, 0) << native_run.err;
     EXPECT_EQ(native_run.err, "");
@@ -188,10 +191,9 @@ TEST_F(NativeHost, AnswersAsTheLineHostDoesAndLeavesAVaultItOpens) {
 
 TEST_F(NativeHost, InstallRegistersThisBinary) {
     const std::string hosts = dir.file("profile/NativeMessagingHosts");
-    const auto result = run_program(native(),
-                                    {"install", "--browser", "chromium", "--manifest-dir", hosts,
-                                     "--vault", dir.file("t.json")},
-                                    "");
+    const auto result = native({"install", "--browser", "chromium", "--manifest-dir", hosts,
+                                "--vault", dir.file("t.json")},
+                               "");
     EXPECT_EQ(result.status, 0) << result.err;
     EXPECT_EQ(result.out, "geschrieben: " + config_file() + "\ngeschrieben: " + hosts +
                               "/velkaron.vault.json\n");
@@ -202,7 +204,7 @@ TEST_F(NativeHost, InstallRegistersThisBinary) {
 }
 
 TEST_F(NativeHost, InstallWithBadOptionsShowsTheUsage) {
-    const auto result = run_program(native(), {"install", "--browser", "firefox"}, "");
+    const auto result = native({"install", "--browser", "firefox"}, "");
     EXPECT_EQ(result.status, 2);
     EXPECT_EQ(result.out, "");
     EXPECT_EQ(result.err,

@@ -19,8 +19,9 @@
 #include "host/answer.hpp"
 #include "host/line_session.hpp"
 #include "host/run_session.hpp"
-#include "keys/keys_fixture.hpp"
 #include "protocol/native_message.hpp"
+#include "support/case_name.hpp"
+#include "support/keys_fixture.hpp"
 #include "support/native_messages.hpp"
 #include "vault/storage.hpp"
 
@@ -138,7 +139,7 @@ INSTANTIATE_TEST_SUITE_P(
         FrameCase{"EndInsideTheMessage",
                   [] { return messages({STATUS}) + length_prefix(100) + R"({"id":)"; },
                   {STATUS_STR}}),
-    [](const testing::TestParamInfo<FrameCase>& c) { return std::string(c.param.name); });
+    testing_support::CaseName());
 
 TEST(NativeSession, MessagesArrivingInPiecesAreFramedAlike) {
     // One byte per write: every read ends inside a prefix or a message, and the large one

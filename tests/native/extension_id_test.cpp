@@ -5,6 +5,8 @@
 #include <string>
 #include <vector>
 
+#include "support/case_name.hpp"
+
 namespace velkaron {
 namespace {
 
@@ -35,7 +37,7 @@ INSTANTIATE_TEST_SUITE_P(
                     OriginCase{"UpperCase", "CHROME-EXTENSION://" + ID + "/", false},
                     OriginCase{"OtherScheme", "moz-extension://" + ID + "/", false},
                     OriginCase{"BareId", ID, false}, OriginCase{"Empty", "", false}),
-    [](const testing::TestParamInfo<OriginCase>& c) { return std::string(c.param.name); });
+    testing_support::CaseName());
 
 TEST(ExtensionId, IsThirtyTwoLettersAToP) {
     EXPECT_TRUE(is_extension_id(ID));

@@ -14,6 +14,7 @@
 #include <nlohmann/json.hpp>
 
 #include "native/private_folder.hpp"
+#include "support/case_name.hpp"
 #include "support/temp_dir.hpp"
 
 namespace velkaron {
@@ -62,7 +63,7 @@ INSTANTIATE_TEST_SUITE_P(
                     OptionsCase{"PathNotUtf8",
                                 {"--browser", "chrome", "--manifest-dir", "/m\xFF"},
                                 "--manifest-dir braucht einen Pfad in UTF-8"}),
-    [](const testing::TestParamInfo<OptionsCase>& c) { return std::string(c.param.name); });
+    testing_support::CaseName());
 
 TEST(InstallOptionsPaths, RelativePathsAreTakenAgainstTheWorkingFolder) {
     const std::vector<std::string_view> args{"--browser", "chrome", "--vault", "t.json"};

@@ -11,6 +11,7 @@
 #include <string>
 
 #include "native/private_folder.hpp"
+#include "support/case_name.hpp"
 #include "support/temp_dir.hpp"
 
 namespace velkaron {
@@ -77,7 +78,7 @@ INSTANTIATE_TEST_SUITE_P(
                  {{"HOME", "h"}, {"XDG_CONFIG_HOME", "/c"}},
                  {},
                  "Ordner unbekannt: weder XDG_DATA_HOME noch HOME ist ein absoluter Pfad"}),
-    [](const testing::TestParamInfo<DirsCase>& c) { return std::string(c.param.name); });
+    testing_support::CaseName());
 
 class ConfigTest : public testing::Test {
   protected:
@@ -143,7 +144,7 @@ INSTANTIATE_TEST_SUITE_P(
                       "`ABCDEFGHIJKLMNOPABCDEFGHIJKLMNOP` ist keine Erweiterungs-Id"},
         BadConfigCase{"DuplicateMember", R"({"vault":"/a","vault":"/b"})",
                       "duplicate field `vault` at line 1 column 21"}),
-    [](const testing::TestParamInfo<BadConfigCase>& c) { return std::string(c.param.name); });
+    testing_support::CaseName());
 
 TEST_F(ConfigTest, UnknownMembersAreSkipped) {
     write_config(R"({"comment":["x"],"vault":"/v.json"})");

@@ -11,6 +11,7 @@
 
 #include <nlohmann/json.hpp>
 
+#include "support/case_name.hpp"
 #include "support/native_messages.hpp"
 
 namespace velkaron {
@@ -95,7 +96,7 @@ INSTANTIATE_TEST_SUITE_P(
                     ChunkCase{"OverWithMultiByteCharacters", LIMIT + 1,
                               "\xC3\xBC\xE2\x82\xAC\xF0\x9F\x94\x91", true},
                     ChunkCase{"SeveralChunks", 5 * LIMIT + 3, "\\\"\xE2\x82\xAC", true}),
-    [](const testing::TestParamInfo<ChunkCase>& c) { return std::string(c.param.name); });
+    testing_support::CaseName());
 
 TEST(NativeMessage, ChunkIdIsTheRequestsIdWhateverItsSize) {
     const std::string text = response_of_size(LIMIT + 10, "a");
