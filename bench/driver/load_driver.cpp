@@ -1,8 +1,9 @@
 // End-to-end load driver: starts the real host on prepared vaults, talks to it through pipes
 // as a client does and writes the figures of every run as JSON. The ideal responder, driven
-// the same way in the same run, is the baseline for `status`.
+// the same way in the same run, is the baseline for `status`; the line host is the baseline
+// of the native host, started as a browser starts it and spoken to in native messages.
 //
-//   velkaron_load --host PATH --ideal PATH [--runs N] --out FILE
+//   velkaron_load --host PATH --native PATH --ideal PATH [--runs N] --out FILE
 
 #include <sodium.h>
 
@@ -12,6 +13,7 @@
 #include <filesystem>
 #include <fstream>
 #include <iostream>
+#include <memory>
 #include <stdexcept>
 #include <string>
 
@@ -32,11 +34,14 @@ namespace {
 
 namespace fs = std::filesystem;
 using testing_support::ChildProcess;
+using testing_support::Environment;
 using testing_support::TempDir;
 
 constexpr std::size_t PIPELINED = 100'000;
 constexpr std::size_t ROUND_TRIP_WARMUP = 1'000;
 constexpr std::size_t ROUND_TRIPS = 20'000;
+// Line host and native host take turns, so that both meet the same load.
+constexpr std::size_t NATIVE_BLOCKS = 10;
 constexpr std::size_t REPEATS = 5;  // of each entry operation in one run
 // The first is also the vault of the `status`, `unlock` and key figures.
 constexpr std::array<std::size_t, 3> ENTRY_COUNTS{100, 1'000, 10'000};
@@ -45,6 +50,7 @@ constexpr double MIB = 1024.0 * 1024.0;
 
 struct Options {
     std::string host;
+    std::string native;
     std::string ideal;
     std::string out;
     int runs = 5;
@@ -57,6 +63,8 @@ Options parse_options(int argc, char** argv) {
         const std::string value = argv[i + 1];
         if (name == "--host")
             options.host = value;
+        else if (name == "--native")
+            options.native = value;
         else if (name == "--ideal")
             options.ideal = value;
         else if (name == "--out")
@@ -66,10 +74,10 @@ Options parse_options(int argc, char** argv) {
         else
             throw std::invalid_argument("unknown option " + std::string(name));
     }
-    if (argc % 2 == 0 || options.host.empty() || options.ideal.empty() || options.out.empty() ||
-        options.runs < 1) {
+    if (argc % 2 == 0 || options.host.empty() || options.native.empty() || options.ideal.empty() ||
+        options.out.empty() || options.runs < 1) {
         throw std::invalid_argument(
-            "usage: velkaron_load --host PATH --ideal PATH [--runs N] --out FILE");
+            "usage: velkaron_load --host PATH --native PATH --ideal PATH [--runs N] --out FILE");
     }
     return options;
 }
@@ -84,6 +92,19 @@ std::string request(std::string_view op, nlohmann::json members = nlohmann::json
 std::string copy_of(const PreparedVault& vault, const std::string& copy) {
     fs::copy_file(vault.path, copy, fs::copy_options::overwrite_existing);
     return copy;
+}
+
+// velkaron-native as the browser starts it for its extension, serving `vault` through a
+// configuration of its own under `dir`.
+std::unique_ptr<ChildProcess> start_native(const Options& options, const TempDir& dir,
+                                           const std::string& vault) {
+    const std::string config_home = dir.file("native-config");
+    fs::create_directories(config_home + "/velkaron");
+    std::ofstream(config_home + "/velkaron/native-host.json") << nlohmann::json{{"vault", vault}};
+    return std::make_unique<ChildProcess>(
+        options.native, std::vector<std::string>{"chrome-extension://" VELKARON_EXTENSION_ID "/"},
+        Environment{"XDG_CONFIG_HOME=" + config_home, "XDG_DATA_HOME=" + dir.file("native-data"),
+                    "HOME=" + dir.file("native-home")});
 }
 
 void expect_clean_exit(ChildProcess& child) {
@@ -140,6 +161,38 @@ void measure_status(const Options& options, const std::string& vault_path, Figur
     figures.add("generate_rate", "generate, pipelined", "req/s", generate_rate);
 }
 
+// One-at-a-time round trips of `status` through the native host's framing against the line
+// host's, in alternating blocks.
+void measure_native_status(const Options& options, const std::string& vault_path,
+                           const TempDir& dir, Figures& figures) {
+    const std::string status = request("status");
+    ChildProcess line(options.host, {vault_path});
+    const auto native = start_native(options, dir, vault_path);
+    std::vector<double> line_samples, native_samples;
+    for (std::size_t block = 0; block < NATIVE_BLOCKS; ++block) {
+        for (const double us : round_trips_us(line, status, ROUND_TRIP_WARMUP / NATIVE_BLOCKS,
+                                              ROUND_TRIPS / NATIVE_BLOCKS)) {
+            line_samples.push_back(us);
+        }
+        for (const double us :
+             round_trips_us(*native, status, ROUND_TRIP_WARMUP / NATIVE_BLOCKS,
+                            ROUND_TRIPS / NATIVE_BLOCKS, Framing::NativeMessages)) {
+            native_samples.push_back(us);
+        }
+    }
+    expect_clean_exit(line);
+    expect_clean_exit(*native);
+    const double line_p50 = percentile(line_samples, 50);
+    const double native_p50 = percentile(native_samples, 50);
+    figures.add("native_status_p50", "status round trip p50, native messages", "µs", native_p50);
+    figures.add("native_status_p99", "status round trip p99, native messages", "µs",
+                percentile(native_samples, 99));
+    figures.add("native_line_status_p50", "status round trip p50, lines, taking turns with it",
+                "µs", line_p50);
+    figures.add("native_status_p50_ratio", "status p50 native messages ÷ lines", "×",
+                native_p50 / line_p50);
+}
+
 // derive_key measured in this process, then `create` against it, and `unlock-recovery` and
 // `change-password` on the 100-login vault.
 void measure_keys(const Options& options, const PreparedVault& vault, const TempDir& dir,
@@ -164,9 +217,9 @@ void measure_keys(const Options& options, const PreparedVault& vault, const Temp
     expect_clean_exit(host);
 }
 
-double median_ms(ChildProcess& host, const std::string& line) {
+double median_ms(ChildProcess& host, const std::string& line, Framing framing = Framing::Lines) {
     std::vector<double> samples;
-    for (std::size_t i = 0; i < REPEATS; ++i) samples.push_back(timed_ms(host, line));
+    for (std::size_t i = 0; i < REPEATS; ++i) samples.push_back(timed_ms(host, line, framing));
     return median(samples);
 }
 
@@ -216,6 +269,14 @@ void measure_entries(const Options& options, const PreparedVault& vault, const T
     figures.add("peak_rss_" + n, "peak RSS after all of the above" + label, "MiB",
                 static_cast<double>(peak_rss_kib(host.pid())) / 1024.0);
     expect_clean_exit(host);
+
+    // `list` once more through the native host's framing, chunk messages and all.
+    const auto native = start_native(options, dir, copy_of(vault, dir.file("native.vault")));
+    (void)timed_ms(*native, request("unlock", {{"password", MASTER_PASSWORD}}),
+                   Framing::NativeMessages);
+    const double native_list = median_ms(*native, request("list"), Framing::NativeMessages);
+    figures.add("list_native_" + n, "list, native messages" + label, "ms", native_list);
+    expect_clean_exit(*native);
 }
 
 int run(int argc, char** argv) {
@@ -231,6 +292,7 @@ int run(int argc, char** argv) {
     for (int r = 1; r <= options.runs; ++r) {
         std::cerr << "run " << r << " of " << options.runs << '\n';
         measure_status(options, vaults.front().path, figures);
+        measure_native_status(options, vaults.front().path, dir, figures);
         measure_keys(options, vaults.front(), dir, figures);
         for (const auto& vault : vaults) measure_entries(options, vault, dir, figures);
     }

@@ -5,6 +5,10 @@
 #include <future>
 #include <stdexcept>
 
+#include <nlohmann/json.hpp>
+
+#include "protocol/native_message.hpp"
+
 namespace velkaron::bench {
 namespace {
 
@@ -19,6 +23,15 @@ void expect_ok(const std::optional<std::string>& response, std::string_view requ
     if (!response_ok(*response)) {
         throw std::runtime_error("request " + std::string(request) + " failed: " + *response);
     }
+}
+
+// A chunk message of velkaron-native: {"id":N,"chunk":…; a whole response has "ok" there.
+bool is_chunk(std::string_view payload) {
+    constexpr std::string_view ID = "{\"id\":";
+    if (!payload.starts_with(ID)) return false;
+    payload.remove_prefix(ID.size());
+    const std::size_t digits = payload.find_first_not_of("0123456789");
+    return digits != std::string_view::npos && payload.substr(digits).starts_with(",\"chunk\":");
 }
 
 }  // namespace
@@ -51,15 +64,40 @@ double pipelined_rate(ChildProcess& child, const std::string& requests, std::siz
     return static_cast<double>(count) / elapsed;
 }
 
+std::string framed(std::string_view request, Framing framing) {
+    std::string bytes;
+    if (framing == Framing::Lines) {
+        bytes = std::string(request) + '\n';
+    } else {
+        append_message(bytes, request);
+    }
+    return bytes;
+}
+
+std::optional<std::string> receive_response(ChildProcess& child, Framing framing) {
+    if (framing == Framing::Lines) return child.receive();
+    std::string joined;
+    for (;;) {
+        const auto prefix = child.receive_exactly(LENGTH_PREFIX_SIZE);
+        if (!prefix) return std::nullopt;
+        auto payload = child.receive_exactly(message_length(prefix->data()));
+        if (!payload) return std::nullopt;
+        if (!is_chunk(*payload)) return payload;
+        const auto chunk = nlohmann::json::parse(*payload);
+        joined += chunk.at("chunk").get<std::string>();
+        if (!chunk.at("more").get<bool>()) return joined;
+    }
+}
+
 std::vector<double> round_trips_us(ChildProcess& child, std::string_view request,
-                                   std::size_t warmup, std::size_t count) {
-    const std::string line = std::string(request) + '\n';
+                                   std::size_t warmup, std::size_t count, Framing framing) {
     std::vector<double> samples;
     samples.reserve(count);
+    const std::string bytes = framed(request, framing);
     for (std::size_t i = 0; i < warmup + count; ++i) {
         const auto start = Clock::now();
-        child.send_raw(line);
-        const auto response = child.receive();
+        child.send_raw(bytes);
+        const auto response = receive_response(child, framing);
         const double elapsed = seconds_since(start);
         expect_ok(response, request);
         if (i >= warmup) samples.push_back(elapsed * 1e6);
@@ -67,11 +105,11 @@ std::vector<double> round_trips_us(ChildProcess& child, std::string_view request
     return samples;
 }
 
-double timed_ms(ChildProcess& child, std::string_view request) {
-    const std::string line = std::string(request) + '\n';
+double timed_ms(ChildProcess& child, std::string_view request, Framing framing) {
+    const std::string bytes = framed(request, framing);
     const auto start = Clock::now();
-    child.send_raw(line);
-    const auto response = child.receive();
+    child.send_raw(bytes);
+    const auto response = receive_response(child, framing);
     const double elapsed = seconds_since(start);
     expect_ok(response, request);
     return elapsed * 1e3;

@@ -3,6 +3,7 @@
 #include <sys/types.h>
 
 #include <cstddef>
+#include <optional>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -24,14 +25,26 @@ using testing_support::ChildProcess;
 [[nodiscard]] double pipelined_rate(ChildProcess& child, const std::string& requests,
                                     std::size_t count);
 
+// How requests and responses travel: velkaron-vault's lines, or velkaron-native's messages,
+// where a long response comes as chunk messages.
+enum class Framing { Lines, NativeMessages };
+
+// A request (JSON without framing) as it is written to the host.
+[[nodiscard]] std::string framed(std::string_view request, Framing framing);
+
+// The next whole response: its text, chunks joined; nothing when the output ends first.
+[[nodiscard]] std::optional<std::string> receive_response(ChildProcess& child, Framing framing);
+
 // Round-trip times in microseconds of `count` requests sent one at a time, each written only
 // after the previous response has arrived, after `warmup` unrecorded ones.
 [[nodiscard]] std::vector<double> round_trips_us(ChildProcess& child, std::string_view request,
-                                                 std::size_t warmup, std::size_t count);
+                                                 std::size_t warmup, std::size_t count,
+                                                 Framing framing = Framing::Lines);
 
-// Sends one request line (without its line feed) and waits for the response; milliseconds.
-// Throws with the response when the request did not succeed.
-[[nodiscard]] double timed_ms(ChildProcess& child, std::string_view request);
+// Sends one request and waits for the whole response; milliseconds. Throws with the response
+// when the request did not succeed.
+[[nodiscard]] double timed_ms(ChildProcess& child, std::string_view request,
+                              Framing framing = Framing::Lines);
 
 // Peak resident set size of a running process so far (VmHWM), in KiB.
 [[nodiscard]] long peak_rss_kib(pid_t pid);

@@ -112,6 +112,7 @@ std::vector<Target> targets() {
         constant("status_rate", false, 200000, "req/s"),
         constant("status_rate_ratio", false, 0.5, "×"),
         constant("status_p50_ratio", true, 1.5, "×"),
+        constant("native_status_p50_ratio", true, 1.1, "×"),
         constant("unlock_ratio_100", true, 1.1, "×"),
         constant("create_ratio", true, 2.2, "×"),
         constant("list_10000", true, 40, "ms"),

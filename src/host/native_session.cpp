@@ -47,12 +47,13 @@ class MessageReader {
         message_size_ = 0;
     }
 
-    // Reads until `size` bytes from start_ are in the buffer; false when input ends first.
+    // Reads until `size` bytes from start_ are in the buffer; false when input ends first. The
+    // buffer grows with the bytes that arrive, not with the length a prefix announces.
     bool buffered(std::size_t size) {
         while (buffer_.size() - start_ < size) {
             compact();
             const std::size_t old = buffer_.size();
-            const std::size_t room = std::max(READ_CHUNK, size - old);
+            const std::size_t room = std::max(READ_CHUNK, std::min(size - old, old));
             buffer_.resize(old + room);
             const ssize_t n = read_some(fd_, buffer_.data() + old, room);
             buffer_.resize(old + static_cast<std::size_t>(n > 0 ? n : 0));

@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include <filesystem>
 #include <stdexcept>
 
 #include "protocol/request.hpp"
@@ -66,6 +67,44 @@ TEST_F(AgainstHost, FailedRequestsThrowWithTheResponse) {
 
 TEST_F(AgainstHost, PeakMemoryIsReadAndExitIsClean) {
     EXPECT_GT(peak_rss_kib(host.pid()), 0);
+    EXPECT_EQ(host.wait(), 0);
+}
+
+// Started as a browser starts it, on a vault of its own.
+class AgainstNativeHost : public ::testing::Test {
+  protected:
+    AgainstNativeHost() {
+        std::filesystem::create_directories(dir.file("config/velkaron"));
+        testing_support::write_file(dir.file("config/velkaron/native-host.json"),
+                                    R"({"vault":")" + dir.file("vault.json") + R"("})");
+    }
+
+    testing_support::TempDir dir;
+    ChildProcess host{VELKARON_NATIVE_BINARY,
+                      {"chrome-extension://" VELKARON_EXTENSION_ID "/"},
+                      testing_support::Environment{"XDG_CONFIG_HOME=" + dir.file("config"),
+                                                   "HOME=" + dir.file("home")}};
+};
+
+TEST_F(AgainstNativeHost, ResponsesInChunkMessagesAreJoined) {
+    constexpr auto NATIVE = Framing::NativeMessages;
+    EXPECT_EQ(round_trips_us(host, R"({"id":1,"op":"status"})", 5, 20, NATIVE).size(), 20U);
+    (void)timed_ms(host, R"({"id":2,"op":"create","password":"richtig-langes-passwort"})", NATIVE);
+    // Quotation marks: two bytes each in the response, four in a chunk; the list needs chunks.
+    std::string title;
+    for (int i = 0; i < 300'000; ++i) title += "\\\"";
+    for (int i = 0; i < 2; ++i) {
+        (void)timed_ms(host,
+                       R"({"id":3,"op":"put","host":"h)" + std::to_string(i) +
+                           R"(","password":"pw","title":")" + title + "\"}",
+                       NATIVE);
+    }
+    host.send_raw(framed(R"({"id":4,"op":"list"})", NATIVE));
+    const auto list = receive_response(host, NATIVE);
+    ASSERT_TRUE(list.has_value());
+    EXPECT_TRUE(response_ok(*list));
+    EXPECT_GT(list->size(), 1'200'000U);
+    EXPECT_EQ(nlohmann::json::parse(*list)["data"].size(), 2U);
     EXPECT_EQ(host.wait(), 0);
 }
 

@@ -93,9 +93,10 @@ std::string read_to_end(int fd) {
 
 }  // namespace
 
-ChildProcess::ChildProcess(const std::string& program, const std::vector<std::string>& args)
+ChildProcess::ChildProcess(const std::string& program, const std::vector<std::string>& args,
+                           const std::optional<Environment>& environment)
     : buffer_(READ_CHUNK) {
-    Spawned spawned = spawn(program, args, false, std::nullopt);
+    Spawned spawned = spawn(program, args, false, environment);
     pid_ = spawned.pid;
     input_ = std::move(spawned.input);
     output_ = std::move(spawned.output);
@@ -128,17 +129,31 @@ std::optional<std::string> ChildProcess::receive() {
             start_ += line.size() + 1;
             return line;
         }
-        if (!output_) return std::nullopt;
-        // Keep the unfinished line at the front and make room for a whole chunk after it, so
-        // that many short lines cost no copying and a long one grows the buffer only once.
-        std::memmove(buffer_.data(), first, end_ - start_);
-        end_ -= start_;
-        start_ = 0;
-        if (buffer_.size() - end_ < READ_CHUNK) buffer_.resize(end_ + READ_CHUNK);
-        const ssize_t n = read_some(output_.get(), buffer_.data() + end_, buffer_.size() - end_);
-        if (n <= 0) return std::nullopt;
-        end_ += static_cast<std::size_t>(n);
+        if (!read_more()) return std::nullopt;
     }
+}
+
+std::optional<std::string> ChildProcess::receive_exactly(std::size_t size) {
+    while (end_ - start_ < size) {
+        if (!read_more()) return std::nullopt;
+    }
+    std::string bytes(buffer_.data() + start_, size);
+    start_ += size;
+    return bytes;
+}
+
+bool ChildProcess::read_more() {
+    if (!output_) return false;
+    // Keep the unread bytes at the front and make room for a whole chunk after them, so that
+    // many short responses cost no copying and a long one grows the buffer only once.
+    std::memmove(buffer_.data(), buffer_.data() + start_, end_ - start_);
+    end_ -= start_;
+    start_ = 0;
+    if (buffer_.size() - end_ < READ_CHUNK) buffer_.resize(end_ + READ_CHUNK);
+    const ssize_t n = read_some(output_.get(), buffer_.data() + end_, buffer_.size() - end_);
+    if (n <= 0) return false;
+    end_ += static_cast<std::size_t>(n);
+    return true;
 }
 
 std::string ChildProcess::request(std::string_view line) {

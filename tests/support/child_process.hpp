@@ -19,9 +19,10 @@ using Environment = std::vector<std::string>;
 // end-to-end tests and the load driver both drive the host through it.
 class ChildProcess {
   public:
-    // `program` is looked up on the PATH when it holds no slash; `args` follow its name. Throws
-    // when it cannot be started.
-    ChildProcess(const std::string& program, const std::vector<std::string>& args);
+    // `program` is looked up on the PATH when it holds no slash; `args` follow its name;
+    // `environment` replaces ours when given. Throws when it cannot be started.
+    ChildProcess(const std::string& program, const std::vector<std::string>& args,
+                 const std::optional<Environment>& environment = std::nullopt);
     ~ChildProcess();
     ChildProcess(const ChildProcess&) = delete;
     ChildProcess& operator=(const ChildProcess&) = delete;
@@ -32,6 +33,9 @@ class ChildProcess {
     void send(std::string_view line);
     // The next output line without its line feed; empty at the end of the output.
     [[nodiscard]] std::optional<std::string> receive();
+    // The next `size` bytes of output, for output that is not lines; empty when the output
+    // ends first.
+    [[nodiscard]] std::optional<std::string> receive_exactly(std::size_t size);
     // send + receive; throws when no line comes.
     [[nodiscard]] std::string request(std::string_view line);
 
@@ -44,6 +48,9 @@ class ChildProcess {
     [[nodiscard]] pid_t pid() const { return pid_; }
 
   private:
+    // Reads once more into the buffer; false at the end of the output.
+    bool read_more();
+
     pid_t pid_ = -1;
     UniqueFd input_;   // our end of the child's standard input
     UniqueFd output_;  // our end of the child's standard output

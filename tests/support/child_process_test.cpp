@@ -28,6 +28,21 @@ TEST(ChildProcess, GivesLinesOfAnyLengthAndNothingAfterTheLast) {
     EXPECT_EQ(echo.wait(), 0);
 }
 
+TEST(ChildProcess, GivesBytesByCountBetweenLines) {
+    ChildProcess echo("cat", {});
+    const std::string large(2 * READ_CHUNK + 3, 'z');
+    std::thread writer([&] {
+        echo.send_raw("ab\n" + large + "cd\nef");
+        echo.close_input();
+    });
+    EXPECT_EQ(echo.receive_exactly(1), "a");
+    EXPECT_EQ(echo.receive(), "b");
+    EXPECT_EQ(echo.receive_exactly(large.size()), large);
+    EXPECT_EQ(echo.receive(), "cd");
+    EXPECT_EQ(echo.receive_exactly(3), std::nullopt) << "only two bytes are left";
+    writer.join();
+}
+
 TEST(ChildProcess, GivesNoLineWhenOutputEndsBeforeOne) {
     HostProcess host({});  // no vault path: usage message on stderr, exit 2
     EXPECT_EQ(host.receive(), std::nullopt);
