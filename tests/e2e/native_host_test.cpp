@@ -107,16 +107,6 @@ TEST_F(NativeHost, ExtensionsTheConfigurationAllowsAreServedToo) {
     }
 }
 
-TEST_F(NativeHost, DefaultVaultLivesInAPrivateFolderUnderTheDataHome) {
-    const auto result =
-        native({ORIGIN}, messages({R"({"id":1,"op":"create","password":"korrekt-pferd"})"}));
-    EXPECT_EQ(result.status, 0);
-    EXPECT_TRUE(std::filesystem::is_regular_file(dir.file("data/velkaron/tresor.json")));
-    struct stat info {};
-    ASSERT_EQ(::stat(dir.file("data/velkaron").c_str(), &info), 0);
-    EXPECT_EQ(info.st_mode & 07777, 0700U);
-}
-
 TEST_F(NativeHost, FolderThatCannotBeMadeStopsTheStart) {
     write_file(dir.file("data"), "a file where a folder belongs");
     const auto result = native({ORIGIN}, messages({STATUS}));

@@ -1,5 +1,5 @@
 // The native-message loop in this process: every bad-message case, messages that arrive in
-// pieces, responses over the browser's limit, and a client that stops reading.
+// pieces, and a client that stops reading.
 
 #include "host/native_session.hpp"
 
@@ -16,9 +16,6 @@
 #include <vector>
 
 #include "base/posix.hpp"
-#include "host/answer.hpp"
-#include "host/line_session.hpp"
-#include "host/run_session.hpp"
 #include "protocol/native_message.hpp"
 #include "support/case_name.hpp"
 #include "support/keys_fixture.hpp"
@@ -50,11 +47,11 @@ std::string contents(int fd) {
     return text;
 }
 
-// Runs `serve` on `input` against `state`; gives what it wrote.
-std::string serve_on(HostState& state, std::string_view input, Serve serve = serve_frames) {
+// Runs the loop on `input` against `state`; gives what it wrote.
+std::string serve_on(HostState& state, std::string_view input) {
     const int in = memory_file(input);
     const int out = memory_file({});
-    serve(state, in, out);
+    serve_frames(state, in, out);
     std::string written = contents(out);
     ::close(in);
     ::close(out);
@@ -166,35 +163,7 @@ TEST(NativeSession, MessagesArrivingInPiecesAreFramedAlike) {
     ::close(out);
 }
 
-class NativeSessionVault : public testing_support::KeysTest {
-  protected:
-    void create_and_put(std::size_t title_size, int count) {
-        const auto created = answer(state, R"({"id":1,"op":"create","password":")" +
-                                               std::string(testing_support::PASSWORD) + "\"}");
-        ASSERT_TRUE(created.text.find("\"ok\":true") != std::string::npos) << created.text;
-        for (int i = 0; i < count; ++i) {
-            // Quotes, control characters and non-ASCII text, so that chunks escape much.
-            std::string title;
-            while (title.size() < title_size) title += "\\\"\\u0001ü€ ";
-            const auto put =
-                answer(state, R"({"id":2,"op":"put","host":"h)" + std::to_string(i) +
-                                  R"(.example","password":"pw","title":")" + title + "\"}");
-            ASSERT_TRUE(put.text.find("\"ok\":true") != std::string::npos) << put.text;
-        }
-    }
-};
-
-TEST_F(NativeSessionVault, ResponseOverTheLimitReassemblesToTheLineHostsBytes) {
-    create_and_put(400'000, 3);
-    const std::string list = R"({"id":77,"op":"list"})";
-    const std::string line_output = serve_on(state, list + "\n", serve_lines);
-    const std::string native_output = serve_on(state, messages({list}));
-    ASSERT_GT(line_output.size(), MAX_RESPONSE_MESSAGE + 1);
-    EXPECT_GT(testing_support::split_messages(native_output).size(), 1U);
-    const std::vector<std::string> responses = responses_of(native_output);
-    ASSERT_EQ(responses.size(), 1U);
-    EXPECT_EQ(responses[0] + "\n", line_output);
-}
+using NativeSessionVault = testing_support::KeysTest;
 
 TEST_F(NativeSessionVault, ClientThatStopsReadingEndsTheLoop) {
     // A browser that closed the port: the first failed write ends the session, so the put

@@ -146,13 +146,6 @@ INSTANTIATE_TEST_SUITE_P(
                       "duplicate field `vault` at line 1 column 21"}),
     testing_support::CaseName());
 
-TEST_F(ConfigTest, UnknownMembersAreSkipped) {
-    write_config(R"({"comment":["x"],"vault":"/v.json"})");
-    const auto config = load_config(dirs());
-    ASSERT_TRUE(config.has_value()) << config.error();
-    EXPECT_EQ(config->vault, "/v.json");
-}
-
 TEST_F(ConfigTest, UnreadableFileIsRefused) {
     ASSERT_TRUE(make_private_folder(config_path(dirs())).has_value());  // a folder in its place
     const auto config = load_config(dirs());
