@@ -34,6 +34,50 @@ bool is_chunk(std::string_view payload) {
     return digits != std::string_view::npos && payload.substr(digits).starts_with(",\"chunk\":");
 }
 
+// A response as it arrived: a line or one whole message, or the chunk messages that carry it,
+// still encoded, so that decoding them is not counted as the host's time.
+struct Arrived {
+    std::string whole;
+    std::vector<std::string> chunks;
+};
+
+std::optional<Arrived> receive_arrived(ChildProcess& child, Framing framing) {
+    Arrived arrived;
+    if (framing == Framing::Lines) {
+        auto line = child.receive();
+        if (!line) return std::nullopt;
+        arrived.whole = std::move(*line);
+        return arrived;
+    }
+    for (;;) {
+        const auto prefix = child.receive_exactly(LENGTH_PREFIX_SIZE);
+        if (!prefix) return std::nullopt;
+        auto payload = child.receive_exactly(message_length(prefix->data()));
+        if (!payload) return std::nullopt;
+        if (!is_chunk(*payload)) {
+            arrived.whole = std::move(*payload);
+            return arrived;
+        }
+        const bool last = payload->ends_with(",\"more\":false}");
+        arrived.chunks.push_back(std::move(*payload));
+        if (last) return arrived;
+    }
+}
+
+std::string text_of(Arrived arrived) {
+    if (arrived.chunks.empty()) return std::move(arrived.whole);
+    std::string joined;
+    for (const std::string& message : arrived.chunks) {
+        joined += nlohmann::json::parse(message).at("chunk").get<std::string>();
+    }
+    return joined;
+}
+
+void expect_ok(std::optional<Arrived>& arrived, std::string_view request) {
+    expect_ok(arrived ? std::optional<std::string>(text_of(std::move(*arrived))) : std::nullopt,
+              request);
+}
+
 }  // namespace
 
 std::string numbered_requests(std::string_view op, std::size_t count) {
@@ -75,18 +119,9 @@ std::string framed(std::string_view request, Framing framing) {
 }
 
 std::optional<std::string> receive_response(ChildProcess& child, Framing framing) {
-    if (framing == Framing::Lines) return child.receive();
-    std::string joined;
-    for (;;) {
-        const auto prefix = child.receive_exactly(LENGTH_PREFIX_SIZE);
-        if (!prefix) return std::nullopt;
-        auto payload = child.receive_exactly(message_length(prefix->data()));
-        if (!payload) return std::nullopt;
-        if (!is_chunk(*payload)) return payload;
-        const auto chunk = nlohmann::json::parse(*payload);
-        joined += chunk.at("chunk").get<std::string>();
-        if (!chunk.at("more").get<bool>()) return joined;
-    }
+    auto arrived = receive_arrived(child, framing);
+    if (!arrived) return std::nullopt;
+    return text_of(std::move(*arrived));
 }
 
 std::vector<double> round_trips_us(ChildProcess& child, std::string_view request,
@@ -97,9 +132,9 @@ std::vector<double> round_trips_us(ChildProcess& child, std::string_view request
     for (std::size_t i = 0; i < warmup + count; ++i) {
         const auto start = Clock::now();
         child.send_raw(bytes);
-        const auto response = receive_response(child, framing);
+        auto arrived = receive_arrived(child, framing);
         const double elapsed = seconds_since(start);
-        expect_ok(response, request);
+        expect_ok(arrived, request);
         if (i >= warmup) samples.push_back(elapsed * 1e6);
     }
     return samples;
@@ -109,9 +144,9 @@ double timed_ms(ChildProcess& child, std::string_view request, Framing framing) 
     const std::string bytes = framed(request, framing);
     const auto start = Clock::now();
     child.send_raw(bytes);
-    const auto response = receive_response(child, framing);
+    auto arrived = receive_arrived(child, framing);
     const double elapsed = seconds_since(start);
-    expect_ok(response, request);
+    expect_ok(arrived, request);
     return elapsed * 1e3;
 }
 

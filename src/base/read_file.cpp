@@ -1,18 +1,13 @@
 #include "base/read_file.hpp"
 
 #include <fcntl.h>
-#include <sys/stat.h>
 
 #include <cerrno>
 
 #include "base/os_error.hpp"
-#include "base/posix.hpp"
 
 namespace velkaron {
-namespace {
 
-// Non-blocking first, so that a FIFO without a writer opens at once (and then reads as
-// empty) instead of hanging the host; blocking again for the reads themselves.
 Result<UniqueFd> open_for_reading(const std::string& path) {
     UniqueFd file(retry_on_eintr(::open, path.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC));
     if (!file) return fail(os_error(errno));
@@ -23,26 +18,28 @@ Result<UniqueFd> open_for_reading(const std::string& path) {
     return file;
 }
 
-}  // namespace
-
-Result<std::string> read_whole_file(const std::string& path) {
-    auto file = open_for_reading(path);
-    if (!file) return fail(std::move(file.error()));
-    struct stat info {};
-    const bool sized = ::fstat(file->get(), &info) == 0 && S_ISREG(info.st_mode);
+Result<std::string> read_to_end(int fd, const struct stat& info) {
     std::string content;
     // One byte beyond the expected size, so that the final read sees the end at once.
-    content.resize(sized ? static_cast<std::size_t>(info.st_size) + 1 : READ_CHUNK);
+    content.resize(S_ISREG(info.st_mode) ? static_cast<std::size_t>(info.st_size) + 1 : READ_CHUNK);
     std::size_t filled = 0;
     for (;;) {
         if (filled == content.size()) content.resize(content.size() * 2);
-        const ssize_t n = read_some(file->get(), content.data() + filled, content.size() - filled);
+        const ssize_t n = read_some(fd, content.data() + filled, content.size() - filled);
         if (n < 0) return fail(os_error(errno));
         if (n == 0) break;
         filled += static_cast<std::size_t>(n);
     }
     content.resize(filled);
     return content;
+}
+
+Result<std::string> read_whole_file(const std::string& path) {
+    auto file = open_for_reading(path);
+    if (!file) return fail(std::move(file.error()));
+    struct stat info {};
+    if (::fstat(file->get(), &info) != 0) return fail(os_error(errno));
+    return read_to_end(file->get(), info);
 }
 
 }  // namespace velkaron
