@@ -95,13 +95,13 @@ TEST_P(FollowFile, BeforeTheVaultIsHandedOut) {
 
 INSTANTIATE_TEST_SUITE_P(
     Scenes, FollowFile,
-    testing::Values(
-        Scene{"Untouched", READ, {"e1", "unsaved"}, true},
-        Scene{"SameVaultChanged", SAME_VAULT_CHANGED, {"e1", "theirs"}, true},
-        Scene{"SameBytesAgain", READ, {"e1", "unsaved"}, true},
-        Scene{"AnotherVault", ANOTHER_VAULT, {"other"}, false},
-        Scene{"HalfWritten", SAME_VAULT_CHANGED.substr(0, 100), {"e1", "unsaved"}, true},
-        Scene{"Removed", std::nullopt, {"e1", "unsaved"}, true}),
+    testing::Values(Scene{"Untouched", READ, {"e1", "unsaved"}, true},
+                    Scene{"SameVaultChanged", SAME_VAULT_CHANGED, {"e1", "theirs"}, true},
+                    Scene{"SameBytesAgain", READ, {"e1", "unsaved"}, true},
+                    Scene{"AnotherVault", ANOTHER_VAULT, {"other"}, false},
+                    Scene{
+                        "HalfWritten", SAME_VAULT_CHANGED.substr(0, 100), {"e1", "unsaved"}, true},
+                    Scene{"Removed", std::nullopt, {"e1", "unsaved"}, true}),
     [](const testing::TestParamInfo<Scene>& p) { return p.param.name; });
 
 // Without a key there is nothing to compare: the file is taken as it is.

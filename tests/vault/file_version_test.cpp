@@ -59,11 +59,10 @@ INSTANTIATE_TEST_SUITE_P(
                },
                FileCheck::changed},
         // Same size, written in place at once: the times may not have moved on, the bytes did.
-        Change{"RewrittenInPlaceWithTheSameSize",
-               [](const std::string& path, const TempDir&) {
-                   write_file(path, vault_document("e2"));
-               },
-               FileCheck::changed},
+        Change{
+            "RewrittenInPlaceWithTheSameSize",
+            [](const std::string& path, const TempDir&) { write_file(path, vault_document("e2")); },
+            FileCheck::changed},
         Change{"ModeChanged",
                [](const std::string& path, const TempDir&) {
                    fs::permissions(path, fs::perms::owner_read);
@@ -117,8 +116,7 @@ TEST(CheckFile, AVersionReadWithinTheTickOfItsLastChangeNeedsItsBytes) {
     };
     const timespec changed = info.st_ctim;
     EXPECT_EQ(check_file(path, read_at(changed)), FileCheck::changed);
-    EXPECT_EQ(check_file(path, read_at({changed.tv_sec - 1, changed.tv_nsec})),
-              FileCheck::changed);
+    EXPECT_EQ(check_file(path, read_at({changed.tv_sec - 1, changed.tv_nsec})), FileCheck::changed);
     EXPECT_EQ(check_file(path, read_at({changed.tv_sec + 1, 0})), FileCheck::unchanged);
 }
 
