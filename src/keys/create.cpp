@@ -24,8 +24,8 @@ Result<std::string> create_vault(HostState& state, std::string_view password) {
     if (!by_code) return fail(std::move(by_code.error()));
 
     // A key still held belongs to the vault being replaced and must not serve the new one,
-    // also when the save below fails and the new vault stays in memory, locked; so does the
-    // file version held.
+    // also when the save below fails and the new vault stays in memory, locked. The file
+    // version held belongs to that vault too: the new one has none until it is saved.
     state.key.reset();
     state.version.reset();
     state.vault = VaultFile{
