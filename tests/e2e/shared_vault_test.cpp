@@ -19,13 +19,12 @@
 #include "base/posix.hpp"
 #include "crypto/seal.hpp"
 #include "entries/entry.hpp"
-#include "entries/open_entry.hpp"
 #include "entries/operations.hpp"
-#include "keys/create.hpp"
-#include "keys/keys_fixture.hpp"
 #include "keys/unlock.hpp"
-#include "reliability/small_vault.hpp"
+#include "support/case_name.hpp"
 #include "support/host_process.hpp"
+#include "support/keys_fixture.hpp"
+#include "support/small_vault.hpp"
 #include "support/temp_dir.hpp"
 #include "vault/storage.hpp"
 #include "vault/vault_json.hpp"
@@ -87,30 +86,14 @@ std::string unlocked_with(std::size_t entries) {
     return R"({"entries":)" + std::to_string(entries) + R"(,"unlocked":true})";
 }
 
-// A vault with small Argon2 costs, so that every host and this process open it at once.
-std::string create_small_vault(const std::string& path) {
-    HostState state(path);
-    state.kdf_params = testing_support::SMALL_KDF;
-    const auto code = create_vault(state, PASSWORD);
-    EXPECT_TRUE(code.has_value()) << code.error();
-    return code.value_or("");
-}
-
 // The logins of the vault file, in id order, opened in this process with `password`.
 Logins logins_in(const std::string& path, const std::string& password = PASSWORD) {
-    HostState state(path);
-    const auto unlocked = unlock_vault(state, password);
-    EXPECT_TRUE(unlocked.has_value()) << unlocked.error();
-    Logins logins;
-    if (!unlocked) return logins;
-    for (const SealedEntry& stored : state.vault->entries) {
-        const auto entry = open_entry(state, stored);
-        EXPECT_TRUE(entry.has_value()) << stored.id << ": " << entry.error();
-        if (entry) logins.push_back({stored.id, entry->password});
-    }
-    std::sort(logins.begin(), logins.end(),
+    auto logins = testing_support::open_vault_file(path, password);
+    EXPECT_TRUE(logins.has_value()) << logins.error();
+    if (!logins) return {};
+    std::sort(logins->begin(), logins->end(),
               [](const Login& a, const Login& b) { return a.id < b.id; });
-    return logins;
+    return *logins;
 }
 
 // Another program that knows the master password, such as a client on another machine whose
@@ -151,7 +134,7 @@ class Outsider {
 // A file of another vault (another key), renamed over `path`.
 void rename_another_vault_over(const std::string& path) {
     const std::string elsewhere = path + ".other";
-    create_small_vault(elsewhere);
+    testing_support::create_small_vault(elsewhere);
     HostState other(elsewhere);
     ASSERT_TRUE(unlock_vault(other, PASSWORD).has_value());
     ASSERT_TRUE(put_entry(other, {.host = "other.example",
@@ -168,7 +151,7 @@ void rename_another_vault_over(const std::string& path) {
 TEST(SharedVault, EveryHostsPutsAreKeptAndSeenByTheOthers) {
     TempDir dir;
     const std::string path = dir.file("tresor.json");
-    create_small_vault(path);
+    testing_support::create_small_vault(path);
     HostProcess a({path});
     HostProcess b({path});
     ASSERT_EQ(a.request(unlock(1)), ok(1, unlocked_with(0)));
@@ -200,7 +183,7 @@ TEST(SharedVault, EveryHostsPutsAreKeptAndSeenByTheOthers) {
 TEST(SharedVault, WhatOneHostDeletedStaysDeleted) {
     TempDir dir;
     const std::string path = dir.file("tresor.json");
-    create_small_vault(path);
+    testing_support::create_small_vault(path);
     HostProcess a({path});
     ASSERT_EQ(a.request(unlock(1)), ok(1, unlocked_with(0)));
     ASSERT_EQ(a.request(put(2, "e1")), ok(2, R"({"id":"e1"})"));
@@ -224,7 +207,7 @@ TEST(SharedVault, WhatOneHostDeletedStaysDeleted) {
 TEST(SharedVault, APasswordChangedByOneHostIsKeptByTheOther) {
     TempDir dir;
     const std::string path = dir.file("tresor.json");
-    const std::string code = create_small_vault(path);
+    const std::string code = testing_support::create_small_vault(path);
     HostProcess a({path});
     HostProcess b({path});
     ASSERT_EQ(a.request(unlock(1)), ok(1, unlocked_with(0)));
@@ -264,7 +247,7 @@ TEST(SharedVault, APasswordChangedByOneHostIsKeptByTheOther) {
 TEST(SharedVault, AVaultReplacedByAnotherIsNeverWrittenOver) {
     TempDir dir;
     const std::string path = dir.file("tresor.json");
-    create_small_vault(path);
+    testing_support::create_small_vault(path);
     HostProcess a({path});
     ASSERT_EQ(a.request(unlock(1)), ok(1, unlocked_with(0)));
     ASSERT_EQ(a.request(put(2, "e1")), ok(2, R"({"id":"e1"})"));
@@ -287,7 +270,7 @@ TEST(SharedVault, AVaultReplacedByAnotherIsNeverWrittenOver) {
 TEST(SharedVault, ASyncToolsRenameOverIsFollowedAndKept) {
     TempDir dir;
     const std::string path = dir.file("tresor.json");
-    create_small_vault(path);
+    testing_support::create_small_vault(path);
     HostProcess a({path});
     HostProcess b({path});
     ASSERT_EQ(a.request(unlock(1)), ok(1, unlocked_with(0)));
@@ -359,7 +342,7 @@ class WhileTheSaveWaits : public testing::TestWithParam<Meanwhile> {};
 TEST_P(WhileTheSaveWaits, TheChangeIsMadeOnTheNewerFileOrNothingIsWritten) {
     TempDir dir;
     const std::string path = dir.file("tresor.json");
-    create_small_vault(path);
+    testing_support::create_small_vault(path);
     HostProcess host({path});
     ASSERT_EQ(host.request(unlock(1)), ok(1, unlocked_with(0)));
     ASSERT_EQ(host.request(put(1, "e1")), ok(1, R"({"id":"e1"})"));
@@ -450,7 +433,7 @@ INSTANTIATE_TEST_SUITE_P(
                   PASSWORD,
                   put(3, "e4"),
                   error(3, HALF_WRITTEN)}),
-    [](const testing::TestParamInfo<Meanwhile>& p) { return p.param.name; });
+    testing_support::CaseName{});
 
 }  // namespace
 }  // namespace velkaron

@@ -11,8 +11,8 @@
 #include "crypto/derive_key.hpp"
 #include "crypto/seal.hpp"
 #include "keys/create.hpp"
-#include "keys/keys_fixture.hpp"
 #include "state/vault_access.hpp"
+#include "support/keys_fixture.hpp"
 #include "vault/storage.hpp"
 
 namespace velkaron {

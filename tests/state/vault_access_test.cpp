@@ -10,6 +10,7 @@
 
 #include "crypto/bytes.hpp"
 #include "crypto/seal.hpp"
+#include "support/case_name.hpp"
 #include "support/temp_dir.hpp"
 #include "vault/vault_json.hpp"
 
@@ -102,7 +103,7 @@ INSTANTIATE_TEST_SUITE_P(
                     Scene{
                         "HalfWritten", SAME_VAULT_CHANGED.substr(0, 100), {"e1", "unsaved"}, true},
                     Scene{"Removed", std::nullopt, {"e1", "unsaved"}, true}),
-    [](const testing::TestParamInfo<Scene>& p) { return p.param.name; });
+    testing_support::CaseName{});
 
 // Without a key there is nothing to compare: the file is taken as it is.
 TEST(FollowFile, ALockedHostTakesAnotherVault) {

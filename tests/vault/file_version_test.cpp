@@ -9,6 +9,7 @@
 #include <string>
 #include <tuple>
 
+#include "support/case_name.hpp"
 #include "support/temp_dir.hpp"
 #include "vault/storage.hpp"
 #include "vault/vault_json.hpp"
@@ -76,7 +77,7 @@ INSTANTIATE_TEST_SUITE_P(
                    fs::create_directory(path);
                },
                FileCheck::changed}),
-    [](const testing::TestParamInfo<Change>& p) { return p.param.name; });
+    testing_support::CaseName{});
 
 // A version read long after its last change is confirmed by one stat, without its bytes.
 TEST(CheckFile, AnOlderFileIsUnchangedByStatAlone) {

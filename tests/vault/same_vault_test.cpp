@@ -7,6 +7,7 @@
 
 #include "crypto/bytes.hpp"
 #include "crypto/seal.hpp"
+#include "support/case_name.hpp"
 
 namespace velkaron {
 namespace {
@@ -68,7 +69,7 @@ INSTANTIATE_TEST_SUITE_P(
                   std::nullopt,
                   {SealedEntry{"moved", entry(KEY, "a").sealed}},
                   false}),
-    [](const testing::TestParamInfo<VaultCase>& p) { return p.param.name; });
+    testing_support::CaseName{});
 
 }  // namespace
 }  // namespace velkaron
