@@ -7,7 +7,6 @@
 #include <filesystem>
 #include <functional>
 #include <string>
-#include <tuple>
 
 #include "support/case_name.hpp"
 #include "support/temp_dir.hpp"
@@ -79,28 +78,6 @@ INSTANTIATE_TEST_SUITE_P(
                FileCheck::changed}),
     testing_support::CaseName{});
 
-// A version read long after its last change is confirmed by one stat, without its bytes.
-TEST(CheckFile, AnOlderFileIsUnchangedByStatAlone) {
-    TempDir dir;
-    const std::string path = dir.file("tresor.json");
-    write_file(path, vault_document("e1"));
-    // Read only once the coarse clock has moved past the change time (at most a tick).
-    struct stat info {};
-    ASSERT_EQ(::stat(path.c_str(), &info), 0);
-    const auto passed = [&info] {
-        const timespec now = coarse_clock();
-        return std::tie(info.st_ctim.tv_sec, info.st_ctim.tv_nsec) <
-               std::tie(now.tv_sec, now.tv_nsec);
-    };
-    while (!passed()) {
-    }
-    auto loaded = load_vault(path);
-    ASSERT_TRUE(loaded.has_value()) << loaded.error();
-    const std::optional<FileVersion> held = std::move(loaded->version);
-    EXPECT_EQ(check_file(path, held), FileCheck::unchanged);
-    EXPECT_EQ(check_file(path, held), FileCheck::unchanged);
-}
-
 // Within the clock tick of its last change a file may still change in place without its times
 // moving on (file systems that stamp coarse times), so a version read then is confirmed by its
 // bytes, not by stat.
@@ -119,26 +96,6 @@ TEST(CheckFile, AVersionReadWithinTheTickOfItsLastChangeNeedsItsBytes) {
     EXPECT_EQ(check_file(path, read_at(changed)), FileCheck::changed);
     EXPECT_EQ(check_file(path, read_at({changed.tv_sec - 1, changed.tv_nsec})), FileCheck::changed);
     EXPECT_EQ(check_file(path, read_at({changed.tv_sec + 1, 0})), FileCheck::unchanged);
-}
-
-// The same bytes through a new inode (a copy renamed over) renew the version; the host then
-// needs no reading at the next look.
-TEST(CheckFile, TheSameBytesRenewTheVersionHeld) {
-    TempDir dir;
-    const std::string path = dir.file("tresor.json");
-    write_file(path, vault_document("e1"));
-    auto loaded = load_vault(path);
-    ASSERT_TRUE(loaded.has_value()) << loaded.error();
-    std::optional<FileVersion> held = std::move(loaded->version);
-
-    write_file(dir.file("copy"), vault_document("e1"));
-    fs::rename(dir.file("copy"), path);
-    const auto newer = newer_vault(path, held);
-    ASSERT_TRUE(newer.has_value()) << newer.error();
-    EXPECT_FALSE(newer->has_value());
-    const auto again = newer_vault(path, held);
-    ASSERT_TRUE(again.has_value()) << again.error();
-    EXPECT_FALSE(again->has_value());
 }
 
 TEST(CheckFile, WithoutAVersionAnyFileIsAnotherOne) {

@@ -462,18 +462,9 @@ INSTANTIATE_TEST_SUITE_P(
                       return document(other);
                   },
                   CHANGED + "anderer Tresor"},
-        NewerFile{"NeitherRecoveryNorEntries",
-                  [] {
-                      VaultFile bare = without_recovery(read_vault());
-                      bare.entries.clear();
-                      return document(bare);
-                  },
-                  CHANGED + "anderer Tresor"},
         NewerFile{"HalfWritten", [] { return document(read_vault()).substr(0, 40); },
                   CHANGED + "Tresor beschädigt: syntax error while parsing value - invalid string: "
                             "missing closing quote at line 1 column 40"},
-        NewerFile{"NewerVersion", [] { return document_with_version("2"); },
-                  CHANGED + "unbekannte Tresorversion 2"},
         // A new vault (create) has no change to make again: any file found is refused.
         NewerFile{"NoChangeToMakeAgain",
                   [] {
