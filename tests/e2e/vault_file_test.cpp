@@ -75,7 +75,9 @@ INSTANTIATE_TEST_SUITE_P(
                  "unbekannte Tresorversion 2"}),
     testing_support::CaseName{});
 
-TEST(VaultFile, IsReadAgainOnlyAfterLock) {
+// A loaded vault follows its file, but not to a file that does not read: until then, and
+// until lock drops the copy, the host answers from memory.
+TEST(VaultFile, ADamagedFileIsNotTakenWhileAVaultIsLoaded) {
     TempDir dir;
     const std::string path = dir.file("tresor.json");
     write_file(path, UNDECODABLE_SALT);
