@@ -41,9 +41,9 @@ std::string manifest_path(const std::string& folder) {
 
 // Through a temporary file, so that a browser never reads half a file.
 Result<std::string> write_file(const std::string& path, const std::string& content) {
-    if (auto written = replace_file(path, path + ".tmp", content); !written) {
-        return fail(path + ": " + written.error());
-    }
+    auto written =
+        replace_file(path, path + ".tmp", [&]() -> Result<std::string> { return content; });
+    if (!written) return fail(path + ": " + written.error());
     return "geschrieben: " + path;
 }
 

@@ -94,7 +94,10 @@ Status save_config(const BaseDirs& dirs, const NativeConfig& config) {
     }
     const std::string path = config_path(dirs);
     if (auto folder = make_private_folder(folder_of(path)); !folder) return folder;
-    return replace_file(path, path + ".tmp", document.dump(2) + "\n");
+    const std::string text = document.dump(2) + "\n";
+    auto written = replace_file(path, path + ".tmp", [&]() -> Result<std::string> { return text; });
+    if (!written) return fail(std::move(written.error()));
+    return {};
 }
 
 Result<std::string> vault_to_serve(const BaseDirs& dirs, const NativeConfig& config) {

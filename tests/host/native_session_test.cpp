@@ -180,7 +180,7 @@ TEST_F(NativeSessionVault, ClientThatStopsReadingEndsTheLoop) {
     ::close(pipe_fds[1]);
     const auto vault = load_vault(state.path);
     ASSERT_TRUE(vault.has_value()) << vault.error();
-    EXPECT_TRUE(vault->entries.empty());
+    EXPECT_TRUE(vault->vault.entries.empty());
 }
 
 }  // namespace
