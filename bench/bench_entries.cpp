@@ -14,7 +14,7 @@
 #include "entries/autofill.hpp"
 #include "entries/entry.hpp"
 #include "entries/operations.hpp"
-#include "host/host_state.hpp"
+#include "state/host_state.hpp"
 #include "vault/storage.hpp"
 
 namespace velkaron {
@@ -110,7 +110,7 @@ BENCHMARK(BM_PutWithoutEntryId)->Apply(entry_counts);
 void BM_SaveVault(benchmark::State& run) {
     BenchVault vault(static_cast<std::size_t>(run.range(0)));
     for (auto _ : run) {
-        if (auto saved = save_vault(vault.state()); !saved)
+        if (auto saved = save_vault(vault.state().path, *vault.state().vault); !saved)
             run.SkipWithError(saved.error().c_str());
     }
 }

@@ -10,7 +10,7 @@
 #include "crypto/seal.hpp"
 #include "entries/entry.hpp"
 #include "entries/open_entry.hpp"
-#include "host/host_state.hpp"
+#include "state/host_state.hpp"
 
 namespace velkaron {
 namespace {

@@ -21,10 +21,10 @@
 #include <nlohmann/json.hpp>
 
 #include "base/utf8.hpp"
-#include "host/host_state.hpp"
 #include "host/session.hpp"
 #include "protocol/framing.hpp"
 #include "protocol/request.hpp"
+#include "state/host_state.hpp"
 #include "vault/vault_json.hpp"
 
 namespace {

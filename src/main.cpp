@@ -1,22 +1,23 @@
 // velkaron-vault VAULT_PATH: serves one JSON request per line on standard input with one JSON
 // response per line on standard output.
 
-#include <sodium.h>
 #include <unistd.h>
 
 #include <csignal>
 #include <string_view>
 
 #include "base/fatal.hpp"
+#include "base/posix.hpp"
+#include "base/utf8.hpp"
+#include "crypto/sodium.hpp"
 #include "host/hardening.hpp"
-#include "host/host_state.hpp"
 #include "host/session.hpp"
-#include "protocol/framing.hpp"
+#include "state/host_state.hpp"
 
 namespace {
 
 void write_stderr(std::string_view text) {
-    [[maybe_unused]] const ssize_t n = ::write(STDERR_FILENO, text.data(), text.size());
+    (void)velkaron::write_all(STDERR_FILENO, text);
 }
 
 }  // namespace
@@ -36,7 +37,7 @@ int main(int argc, char** argv) {
         return 2;
     }
     velkaron::harden_process();
-    if (sodium_init() < 0) velkaron::fatal("Error: libsodium could not be initialised");
+    velkaron::init_sodium();
 
     velkaron::HostState state{std::string(path)};
     velkaron::set_fatal_cleanup([](void* s) { static_cast<velkaron::HostState*>(s)->lock(); },

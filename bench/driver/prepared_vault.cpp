@@ -6,8 +6,8 @@
 #include "crypto/seal.hpp"
 #include "entries/entry.hpp"
 #include "entries/entry_id.hpp"
-#include "host/host_state.hpp"
 #include "keys/create.hpp"
+#include "state/host_state.hpp"
 #include "vault/storage.hpp"
 
 namespace velkaron::bench {
@@ -52,7 +52,8 @@ PreparedVault prepare_vault(const std::string& path, std::size_t count) {
         prepared.last_id = id;
         state.vault->entries.push_back(SealedEntry{std::move(id), std::move(sealed)});
     }
-    if (auto saved = save_vault(state); !saved) throw std::runtime_error("save: " + saved.error());
+    if (auto saved = save_vault(state.path, *state.vault); !saved)
+        throw std::runtime_error("save: " + saved.error());
     prepared.file_bytes = std::filesystem::file_size(path);
     return prepared;
 }

@@ -2,23 +2,15 @@
 
 #include <unistd.h>
 
-#include <cerrno>
 #include <cstdlib>
+
+#include "base/posix.hpp"
 
 namespace velkaron {
 namespace {
 
 void (*g_cleanup)(void*) = nullptr;
 void* g_context = nullptr;
-
-void write_all_stderr(std::string_view text) noexcept {
-    while (!text.empty()) {
-        const ssize_t n = ::write(STDERR_FILENO, text.data(), text.size());
-        if (n < 0 && errno == EINTR) continue;
-        if (n <= 0) return;
-        text.remove_prefix(static_cast<std::size_t>(n));
-    }
-}
 
 }  // namespace
 
@@ -29,8 +21,9 @@ void set_fatal_cleanup(void (*cleanup)(void*), void* context) noexcept {
 
 void fatal(std::string_view message) noexcept {
     if (g_cleanup != nullptr) g_cleanup(g_context);
-    write_all_stderr(message);
-    write_all_stderr("\n");
+    // Nothing more can be done when standard error is gone.
+    (void)write_all(STDERR_FILENO, message);
+    (void)write_all(STDERR_FILENO, "\n");
     std::_Exit(101);
 }
 

@@ -7,9 +7,15 @@
 
 namespace velkaron {
 
-// Every operation gives a value or the German message sent to the client; nothing else.
+// Every operation gives a value or the German message sent to the client; nothing else. The
+// type itself is [[nodiscard]], so a dropped failure does not compile under -Werror.
 template <class T>
-using Result = tl::expected<T, std::string>;
+class [[nodiscard]] Result : public tl::expected<T, std::string> {
+  public:
+    using tl::expected<T, std::string>::expected;
+    using tl::expected<T, std::string>::operator=;
+    Result(tl::expected<T, std::string> other) : tl::expected<T, std::string>(std::move(other)) {}
+};
 using Status = Result<void>;
 
 inline tl::unexpected<std::string> fail(std::string message) {

@@ -5,13 +5,14 @@
 
 #include <cstdint>
 
+#include "crypto/sodium.hpp"
+
 namespace velkaron {
 namespace {
 
 Result<Key32> with_libsodium(std::span<const unsigned char> secret,
                              std::span<const unsigned char> salt, const KdfParams& params) {
-    // Without sodium_init libsodium computes the same key with its slow portable code.
-    [[maybe_unused]] static const int sodium_ready = sodium_init();
+    init_sodium();
     // The library takes no null pointer, not even for an empty secret.
     const char* password = secret.empty() ? "" : reinterpret_cast<const char*>(secret.data());
     Key32 key;

@@ -4,8 +4,8 @@
 #include <string_view>
 
 #include "base/result.hpp"
+#include "crypto/sealed.hpp"
 #include "crypto/secret.hpp"
-#include "vault/records.hpp"
 
 namespace velkaron {
 

@@ -3,6 +3,8 @@
 #include <cstring>
 #include <new>
 
+#include "crypto/sodium.hpp"
+
 namespace velkaron {
 
 SecretBytes::SecretBytes(std::size_t size) : bytes_(new unsigned char[size]()), size_(size) {}
@@ -53,8 +55,7 @@ Key32 Key32::clone() const noexcept {
 }
 
 VaultKey::VaultKey() {
-    // Idempotent and cheap after the first call; sodium_malloc needs the library ready.
-    if (sodium_init() < 0) throw std::bad_alloc();
+    init_sodium();
     auto* p = static_cast<unsigned char*>(sodium_malloc(KEY_LEN));
     if (p == nullptr) throw std::bad_alloc();
     std::memset(p, 0, KEY_LEN);

@@ -5,12 +5,11 @@
 #include <nlohmann/json.hpp>
 
 #include "base/result.hpp"
-#include "host/host_state.hpp"
+#include "state/host_state.hpp"
 
 namespace velkaron {
 
 // The details of every stored login for `host` or a parent domain of it, in file order.
-[[nodiscard]] Result<nlohmann::json> entries_for_host(const HostState& state,
-                                                      std::string_view host);
+[[nodiscard]] Result<nlohmann::json> entries_for_host(HostState& state, std::string_view host);
 
 }  // namespace velkaron

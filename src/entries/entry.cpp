@@ -12,17 +12,13 @@ namespace {
 
 using json::field;
 
-constexpr std::array ENTRY_FIELDS{
-    field<&Entry::host>("host"),
-    field<&Entry::username>("username"),
-    field<&Entry::password>("password"),
-    field<&Entry::title>("title").optional(),
-    field<&Entry::created_at>("created_at"),
-    field<&Entry::updated_at>("updated_at"),
-};
+constexpr auto ENTRY_FIELDS = json::field_table(
+    field<&Entry::host>("host"), field<&Entry::username>("username"),
+    field<&Entry::password>("password"), field<&Entry::title>("title").optional(),
+    field<&Entry::created_at>("created_at"), field<&Entry::updated_at>("updated_at"));
 
 // Object form only: a plaintext is never written as an array.
-constexpr json::Schema ENTRY_SCHEMA{"struct Entry", ENTRY_FIELDS, 0, ""};
+constexpr json::Schema<Entry> ENTRY_SCHEMA{"struct Entry", ENTRY_FIELDS};
 
 void wipe(std::string& text) noexcept {
     sodium_memzero(text.data(), text.capacity());
@@ -48,10 +44,9 @@ Result<SecretBytes> write_entry(const Entry& entry) {
         out += name;
         return json::append_string(out, value);
     };
-    const bool written = member(R"({"host":)", entry.host) &&
-                         member(R"(,"username":)", entry.username) &&
-                         member(R"(,"password":)", entry.password) &&
-                         member(R"(,"title":)", entry.title);
+    const bool written =
+        member(R"({"host":)", entry.host) && member(R"(,"username":)", entry.username) &&
+        member(R"(,"password":)", entry.password) && member(R"(,"title":)", entry.title);
     out += R"(,"created_at":)" + std::to_string(entry.created_at) + R"(,"updated_at":)" +
            std::to_string(entry.updated_at) + "}";
     Result<SecretBytes> plaintext = SecretBytes(out.data(), out.size());
@@ -61,7 +56,7 @@ Result<SecretBytes> write_entry(const Entry& entry) {
 }
 
 Result<Entry> read_entry(std::string_view plaintext) {
-    return json::read_record<Entry>(plaintext, ENTRY_SCHEMA);
+    return json::read_record(plaintext, ENTRY_SCHEMA);
 }
 
 }  // namespace velkaron

@@ -2,7 +2,7 @@
 
 #include "base/result.hpp"
 #include "entries/entry.hpp"
-#include "host/host_state.hpp"
+#include "state/host_state.hpp"
 #include "vault/records.hpp"
 
 namespace velkaron {

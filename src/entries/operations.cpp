@@ -5,6 +5,7 @@
 
 #include "entries/entry_detail.hpp"
 #include "entries/open_entry.hpp"
+#include "state/vault_access.hpp"
 #include "vault/storage.hpp"
 
 namespace velkaron {
@@ -31,9 +32,10 @@ nlohmann::json summary_json(Summary&& summary) {
 
 }  // namespace
 
-Result<nlohmann::json> list_entries(const HostState& state) {
-    if (!state.vault) return fail("kein Tresor geladen");
-    const auto& entries = state.vault->entries;
+Result<nlohmann::json> list_entries(HostState& state) {
+    const auto vault = loaded_vault(state);
+    if (!vault) return fail(vault.error());
+    const auto& entries = (*vault)->entries;
     std::vector<Summary> summaries;
     summaries.reserve(entries.size());
     for (const SealedEntry& stored : entries) {
@@ -54,9 +56,10 @@ Result<nlohmann::json> list_entries(const HostState& state) {
     return list;
 }
 
-Result<nlohmann::json> reveal_entry(const HostState& state, std::string_view entry_id) {
-    if (!state.vault) return fail("kein Tresor geladen");
-    const auto& entries = state.vault->entries;
+Result<nlohmann::json> reveal_entry(HostState& state, std::string_view entry_id) {
+    const auto vault = loaded_vault(state);
+    if (!vault) return fail(vault.error());
+    const auto& entries = (*vault)->entries;
     const auto stored = std::find_if(entries.begin(), entries.end(),
                                      [&](const SealedEntry& e) { return e.id == entry_id; });
     if (stored == entries.end()) return fail("Eintrag nicht gefunden");
@@ -67,12 +70,12 @@ Result<nlohmann::json> reveal_entry(const HostState& state, std::string_view ent
 
 // Nothing is opened, so a damaged entry can still be removed.
 Status delete_entry(HostState& state, std::string_view entry_id) {
-    if (!state.unlocked()) return fail("Tresor ist gesperrt");
-    if (!state.vault) return fail("kein Tresor geladen");
+    const auto vault = unlocked_vault(state);
+    if (!vault) return fail(vault.error());
     const auto removed =
-        std::erase_if(state.vault->entries, [&](const SealedEntry& e) { return e.id == entry_id; });
+        std::erase_if((*vault)->entries, [&](const SealedEntry& e) { return e.id == entry_id; });
     if (removed == 0) return fail("Eintrag nicht gefunden");
-    return save_vault(state);
+    return save_vault(state.path, **vault);
 }
 
 }  // namespace velkaron

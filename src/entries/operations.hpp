@@ -7,7 +7,7 @@
 #include <nlohmann/json.hpp>
 
 #include "base/result.hpp"
-#include "host/host_state.hpp"
+#include "state/host_state.hpp"
 
 namespace velkaron {
 
@@ -23,9 +23,8 @@ struct PutRequest {
 // Each gives the response data: put the entry id, list an array of summaries, reveal one
 // entry's details. The dispatcher has made its own checks first.
 [[nodiscard]] Result<std::string> put_entry(HostState& state, const PutRequest& request);
-[[nodiscard]] Result<nlohmann::json> list_entries(const HostState& state);
-[[nodiscard]] Result<nlohmann::json> reveal_entry(const HostState& state,
-                                                  std::string_view entry_id);
+[[nodiscard]] Result<nlohmann::json> list_entries(HostState& state);
+[[nodiscard]] Result<nlohmann::json> reveal_entry(HostState& state, std::string_view entry_id);
 [[nodiscard]] Status delete_entry(HostState& state, std::string_view entry_id);
 
 }  // namespace velkaron

@@ -5,6 +5,7 @@
 #include "entries/entry_id.hpp"
 #include "entries/open_entry.hpp"
 #include "entries/operations.hpp"
+#include "state/vault_access.hpp"
 #include "vault/storage.hpp"
 
 namespace velkaron {
@@ -50,9 +51,9 @@ std::uint64_t creation_time(const HostState& state, std::size_t index,
 }  // namespace
 
 Result<std::string> put_entry(HostState& state, const PutRequest& request) {
-    if (!state.unlocked()) return fail("Tresor ist gesperrt");
-    if (!state.vault) return fail("kein Tresor geladen");
-    auto& entries = state.vault->entries;
+    const auto vault = unlocked_vault(state);
+    if (!vault) return fail(vault.error());
+    auto& entries = (*vault)->entries;
 
     std::string id;
     std::optional<OpenedLogin> opened;
@@ -87,7 +88,7 @@ Result<std::string> put_entry(HostState& state, const PutRequest& request) {
         entries[index].sealed = std::move(*sealed);
     }
     // The change stays in memory when the save fails; the next successful save writes it.
-    if (auto saved = save_vault(state); !saved) return fail(std::move(saved.error()));
+    if (auto saved = save_vault(state.path, **vault); !saved) return fail(std::move(saved.error()));
     return id;
 }
 

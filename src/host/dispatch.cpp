@@ -35,8 +35,12 @@ Data with_flag(const Status& done, const char* name) {
     return nlohmann::json{{name, true}};
 }
 
-Data run_status(HostState& state, const Request&) { return status(state); }
-Data run_lock(HostState& state, const Request&) { return lock(state); }
+Data run_status(HostState& state, const Request&) {
+    return status(state);
+}
+Data run_lock(HostState& state, const Request&) {
+    return lock(state);
+}
 
 Data run_create(HostState& state, const Request& request) {
     auto code = create_vault(state, *request.password);
@@ -63,8 +67,8 @@ Data run_put(HostState& state, const Request& request) {
         .username = request.username ? std::string_view(*request.username) : std::string_view(),
         .password = *request.password,
         .title = request.title ? std::string_view(*request.title) : std::string_view(),
-        .entry_id = request.entry_id ? std::optional<std::string_view>(*request.entry_id)
-                                     : std::nullopt,
+        .entry_id =
+            request.entry_id ? std::optional<std::string_view>(*request.entry_id) : std::nullopt,
     };
     auto id = put_entry(state, put);
     if (!id) return fail(std::move(id.error()));
@@ -72,7 +76,6 @@ Data run_put(HostState& state, const Request& request) {
 }
 
 Data run_list(HostState& state, const Request&) {
-    if (!state.vault) return fail("kein Tresor geladen");
     return list_entries(state);
 }
 
@@ -86,7 +89,6 @@ Data run_delete(HostState& state, const Request& request) {
 
 Data run_for_host(HostState& state, const Request& request) {
     if (request.secure != true) return fail("Autofill nur über HTTPS");
-    if (!state.vault) return fail("kein Tresor geladen");
     return entries_for_host(state, *request.host);
 }
 
@@ -104,7 +106,9 @@ constexpr std::array<Operation, 12> OPERATIONS{{
     {"lock", {NONE, NONE}, 0, run_lock},
     {"create", {PASSWORD, NONE}, 1, run_create},
     {"unlock", {PASSWORD, NONE}, 1, run_unlock},
-    {"unlock-recovery", {{{&Request::code, "Wiederherstellungscode"}, NONE}}, 1,
+    {"unlock-recovery",
+     {{{&Request::code, "Wiederherstellungscode"}, NONE}},
+     1,
      run_unlock_recovery},
     {"change-password",
      {{{&Request::password, "altes Passwort"}, {&Request::new_password, "neues Passwort"}}},

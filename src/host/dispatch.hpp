@@ -7,8 +7,8 @@
 #include <nlohmann/json.hpp>
 
 #include "base/result.hpp"
-#include "host/host_state.hpp"
 #include "protocol/request.hpp"
+#include "state/host_state.hpp"
 
 namespace velkaron {
 

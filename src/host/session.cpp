@@ -1,13 +1,12 @@
 #include "host/session.hpp"
 
 #include <sodium.h>
-#include <unistd.h>
 
-#include <cerrno>
 #include <cstring>
 #include <string>
 #include <string_view>
 
+#include "base/posix.hpp"
 #include "host/dispatch.hpp"
 #include "protocol/framing.hpp"
 #include "protocol/request.hpp"
@@ -15,26 +14,6 @@
 
 namespace velkaron {
 namespace {
-
-constexpr std::size_t READ_CHUNK = 64 * 1024;
-
-bool write_all(int fd, std::string_view bytes) {
-    while (!bytes.empty()) {
-        const ssize_t n = ::write(fd, bytes.data(), bytes.size());
-        if (n < 0 && errno == EINTR) continue;
-        if (n <= 0) return false;
-        bytes.remove_prefix(static_cast<std::size_t>(n));
-    }
-    return true;
-}
-
-// Reads once, retrying interrupted calls; 0 at end of input, negative on error.
-ssize_t read_some(int fd, char* into, std::size_t size) {
-    for (;;) {
-        const ssize_t n = ::read(fd, into, size);
-        if (n >= 0 || errno != EINTR) return n;
-    }
-}
 
 Response too_long() {
     return {0, fail("Anfrage unlesbar: line too long at line 1 column " +
@@ -52,13 +31,13 @@ bool respond(const Response& response, int output_fd) {
     auto encoded = encode_response(response);
     std::string out = encoded ? std::move(*encoded) : std::string(FALLBACK_LINE);
     out += '\n';
-    const bool written = write_all(output_fd, out);
+    const bool written = write_all(output_fd, out) == 0;
     sodium_memzero(out.data(), out.size());  // a revealed password must not linger
     return written;
 }
 
 class LineReader {
-public:
+  public:
     explicit LineReader(int fd) : fd_(fd) {}
 
     // Hands every line, with its line feed, to `handle(line, false)` until input ends or
@@ -92,7 +71,7 @@ public:
         }
     }
 
-private:
+  private:
     // The line already holds more than MAX_LINE bytes: check and drop it piece by piece.
     // Gives false when the loop must end (not UTF-8, read error).
     template <class Handle>

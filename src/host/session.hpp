@@ -2,7 +2,7 @@
 
 #include <cstddef>
 
-#include "host/host_state.hpp"
+#include "state/host_state.hpp"
 
 namespace velkaron {
 

@@ -9,7 +9,7 @@ nlohmann::json status(const HostState& state) {
     // which costs more than the rest of a status request together.
     nlohmann::json data(nlohmann::json::value_t::object);
     data["entries"] = state.vault ? state.vault->entries.size() : 0;
-    data["exists"] = vault_exists(state);
+    data["exists"] = vault_exists(state.path);
     data["unlocked"] = state.unlocked();
     return data;
 }

@@ -2,7 +2,7 @@
 
 #include <nlohmann/json.hpp>
 
-#include "host/host_state.hpp"
+#include "state/host_state.hpp"
 
 namespace velkaron {
 

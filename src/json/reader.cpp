@@ -11,6 +11,9 @@
 namespace velkaron::json {
 namespace {
 
+using detail::FieldCore;
+using detail::SchemaCore;
+
 // Every array or object opened takes one from this; the opening that reaches zero fails.
 constexpr std::size_t DEPTH_ALLOWANCE = 128;
 
@@ -39,30 +42,37 @@ struct CountingIterator {
     bool operator==(const CountingIterator& other) const { return at == other.at; }
 };
 
-bool is_json_whitespace(char c) { return c == ' ' || c == '\t' || c == '\n' || c == '\r'; }
+bool is_json_whitespace(char c) {
+    return c == ' ' || c == '\t' || c == '\n' || c == '\r';
+}
 
 bool is_number_char(char c) {
     return (c >= '0' && c <= '9') || c == '.' || c == 'e' || c == 'E' || c == '+' || c == '-';
 }
 
-std::string_view expected_of(const Field& field) {
+std::string_view expected_of(const FieldCore& field) {
     switch (field.kind) {
         case Kind::U32:
-        case Kind::U64: return field.expected;
-        case Kind::Bool: return "a boolean";
-        case Kind::String: return "a string";
-        case Kind::Record: return field.nested->expected;
-        case Kind::List: return "a sequence";
+        case Kind::U64:
+            return field.expected;
+        case Kind::Bool:
+            return "a boolean";
+        case Kind::String:
+            return "a string";
+        case Kind::Record:
+            return field.nested->expected;
+        case Kind::List:
+            return "a sequence";
     }
     return {};
 }
 
 class Reader {
-public:
-    Reader(std::string_view text, const Schema& schema, void* target)
+  public:
+    Reader(std::string_view text, const SchemaCore& schema, void* target)
         : text_(text), cursor_(text.data()) {
         // The root is a record like any other member; its slot is the target itself.
-        root_ = Field{"", Kind::Record, true, false, {}, &schema, nullptr};
+        root_ = FieldCore{"", Kind::Record, true, false, {}, &schema, nullptr};
         root_target_ = target;
     }
 
@@ -73,8 +83,9 @@ public:
             // nlohmann skips a byte-order mark silently; for us it is not whitespace.
             return fail(located("syntax error while parsing value - invalid literal", 1));
         }
-        nlohmann::json::sax_parse(CountingIterator{begin, &cursor_}, CountingIterator{end, &cursor_},
-                                  this, nlohmann::json::input_format_t::json, true, false);
+        nlohmann::json::sax_parse(CountingIterator{begin, &cursor_},
+                                  CountingIterator{end, &cursor_}, this,
+                                  nlohmann::json::input_format_t::json, true, false);
         if (fault_) return fail(std::move(*fault_));
         if (!done_) return fail(located("unexpected end of input", text_.size()));
         // The value has closed: anything but whitespace after it is a fault.
@@ -168,8 +179,8 @@ public:
             frame.type = Frame::List;
             frame.schema = dest->field->nested;
             frame.target = dest->owner;
-            frame.element = Field{"", Kind::Record, true, false, {}, dest->field->nested,
-                                  dest->field->slot};
+            frame.element = FieldCore{
+                "", Kind::Record, true, false, {}, dest->field->nested, dest->field->slot};
         } else {
             return type_fault(*dest->field, "sequence", consumed() - 1);
         }
@@ -181,7 +192,7 @@ public:
         if (top.type != Frame::Object) return true;  // a key inside a skipped value
         const auto fields = top.schema->fields;
         const auto it = std::find_if(fields.begin(), fields.end(),
-                                     [&](const Field& f) { return f.name == name; });
+                                     [&](const FieldCore& f) { return f.name == name; });
         if (it == fields.end()) {
             top.pending = SKIP;
             return true;
@@ -201,8 +212,7 @@ public:
             const auto fields = top.schema->fields;
             for (std::size_t i = 0; i < fields.size(); ++i) {
                 if (fields[i].required && !(top.seen & (std::uint64_t{1} << i))) {
-                    return fault("missing field `" + std::string(fields[i].name) + "`",
-                                 consumed());
+                    return fault("missing field `" + std::string(fields[i].name) + "`", consumed());
                 }
             }
         }
@@ -213,7 +223,8 @@ public:
         Frame& top = stack_.back();
         if (top.type == Frame::Positional && top.pending < top.schema->min_positional) {
             return fault("invalid length " + std::to_string(top.pending) + ", expected " +
-                             std::string(top.schema->positional_expected),
+                             std::string(top.schema->expected) + " with " +
+                             std::to_string(top.schema->fields.size()) + " elements",
                          consumed());
         }
         return close();
@@ -225,21 +236,21 @@ public:
         return false;
     }
 
-private:
+  private:
     static constexpr std::size_t SKIP = static_cast<std::size_t>(-1);
 
     struct Frame {
         enum Type : std::uint8_t { Object, Positional, List, Skip } type = Skip;
-        const Schema* schema = nullptr;
-        void* target = nullptr;    // Object, Positional: the record; List: the list's owner
-        Field element{};           // List: how to append one element
-        std::uint64_t seen = 0;    // Object: members read so far, by index
-        std::size_t pending = 0;   // Object: member awaiting its value; Positional: next index
+        const SchemaCore* schema = nullptr;
+        void* target = nullptr;   // Object, Positional: the record; List: the list's owner
+        FieldCore element{};      // List: how to append one element
+        std::uint64_t seen = 0;   // Object: members read so far, by index
+        std::size_t pending = 0;  // Object: member awaiting its value; Positional: next index
         std::size_t skip_depth = 0;
     };
 
     struct Destination {
-        const Field* field = nullptr;
+        const FieldCore* field = nullptr;
         void* owner = nullptr;
         bool skip = false;
     };
@@ -249,7 +260,8 @@ private:
         if (stack_.empty()) return Destination{&root_, nullptr, false};
         Frame& top = stack_.back();
         switch (top.type) {
-            case Frame::Skip: return Destination{nullptr, nullptr, true};
+            case Frame::Skip:
+                return Destination{nullptr, nullptr, true};
             case Frame::Object: {
                 const std::size_t index = top.pending;
                 top.pending = SKIP;
@@ -263,7 +275,8 @@ private:
                 }
                 return Destination{&top.schema->fields[top.pending++], top.target, false};
             }
-            case Frame::List: return Destination{&top.element, top.target, false};
+            case Frame::List:
+                return Destination{&top.element, top.target, false};
         }
         return std::nullopt;
     }
@@ -299,7 +312,7 @@ private:
         auto dest = take_destination();
         if (!dest) return false;
         if (dest->skip) return true;
-        const Field& f = *dest->field;
+        const FieldCore& f = *dest->field;
         if (f.kind == Kind::U64) {
             *static_cast<std::uint64_t*>(f.slot(dest->owner)) = value;
             return true;
@@ -320,22 +333,22 @@ private:
         auto dest = take_destination();
         if (!dest) return false;
         if (dest->skip) return true;
-        const Field& f = *dest->field;
+        const FieldCore& f = *dest->field;
         const std::string found = "integer `" + text + "`";
         if (f.kind == Kind::U32 || f.kind == Kind::U64) return value_fault(f, found, position);
         return type_fault(f, found, position);
     }
 
-    bool type_fault(const Field& f, std::string_view found, std::size_t position) {
-        return fault("invalid type: " + std::string(found) + ", expected " +
-                         std::string(expected_of(f)),
-                     position);
+    bool type_fault(const FieldCore& f, std::string_view found, std::size_t position) {
+        return fault(
+            "invalid type: " + std::string(found) + ", expected " + std::string(expected_of(f)),
+            position);
     }
 
-    bool value_fault(const Field& f, std::string_view found, std::size_t position) {
-        return fault("invalid value: " + std::string(found) + ", expected " +
-                         std::string(expected_of(f)),
-                     position);
+    bool value_fault(const FieldCore& f, std::string_view found, std::size_t position) {
+        return fault(
+            "invalid value: " + std::string(found) + ", expected " + std::string(expected_of(f)),
+            position);
     }
 
     bool fault(std::string description, std::size_t position) {
@@ -347,7 +360,8 @@ private:
     std::string located(std::string_view description, std::size_t position) const {
         position = std::min(position, text_.size());
         const std::string_view before = text_.substr(0, position);
-        const std::size_t line = 1 + static_cast<std::size_t>(std::count(before.begin(), before.end(), '\n'));
+        const std::size_t line =
+            1 + static_cast<std::size_t>(std::count(before.begin(), before.end(), '\n'));
         const std::size_t last_newline = before.rfind('\n');
         const std::size_t column =
             last_newline == std::string_view::npos ? position : position - last_newline - 1;
@@ -365,7 +379,7 @@ private:
 
     std::string_view text_;
     const char* cursor_;
-    Field root_{};
+    FieldCore root_{};
     void* root_target_ = nullptr;
     std::vector<Frame> stack_;
     std::size_t depth_ = 0;
@@ -375,7 +389,7 @@ private:
 
 }  // namespace
 
-Status read(std::string_view text, const Schema& schema, void* target) {
+Status UntypedReader::read(std::string_view text, const SchemaCore& schema, void* target) {
     Reader reader(text, schema, target);
     return reader.run();
 }

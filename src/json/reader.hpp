@@ -1,9 +1,12 @@
 #pragma once
 
 // The one JSON reader of the program. Records describe their members once, as a table of
-// `Field`s; `read` walks nlohmann's SAX events in stream order, fills the record and stops at
-// the first fault, reported as "<description> at line <l> column <c>".
+// `Field`s; `read_record` walks nlohmann's SAX events in stream order, fills the record and stops
+// at the first fault, reported as "<description> at line <l> column <c>".
 
+#include <algorithm>
+#include <array>
+#include <concepts>
 #include <cstddef>
 #include <cstdint>
 #include <limits>
@@ -20,45 +23,113 @@ namespace velkaron::json {
 
 enum class Kind : std::uint8_t { U32, U64, Bool, String, Record, List };
 
-struct Schema;
+namespace detail {
 
-struct Field {
+struct SchemaCore;
+
+// One member as the reader walks it; made only by field<…>(), which knows the record's type.
+struct FieldCore {
     std::string_view name;
     Kind kind;
     bool required;                // missing at the end of an object is a fault
     bool nullable;                // JSON null leaves the value absent
     std::string_view expected;    // for integers: the expectation named in faults ("u64", "usize")
-    const Schema* nested;         // Record: its schema; List: the schema of its elements
+    const SchemaCore* nested;     // Record: its schema; List: the schema of its elements
     void* (*slot)(void* record);  // where the value goes; emplaces optionals, appends to lists
+};
+
+struct SchemaCore {
+    std::string_view expected;          // "struct Request"
+    std::span<const FieldCore> fields;  // in declared order
+    std::size_t min_positional = 0;     // 0: object form only
+};
+
+// The record type behind a member: the optional's or the list's element for those.
+template <class T>
+struct record_of {
+    using type = T;
+};
+template <class T>
+struct record_of<std::optional<T>> {
+    using type = T;
+};
+template <class T>
+struct record_of<std::vector<T>> {
+    using type = T;
+};
+
+}  // namespace detail
+
+// One member of `Owner`, as field<…>() declares it.
+template <class Owner>
+struct Field {
+    detail::FieldCore core;
 
     // The member may be left out and then keeps its default; null stays a type fault.
     [[nodiscard]] constexpr Field optional() const {
         Field f = *this;
-        f.required = false;
+        f.core.required = false;
         return f;
     }
     [[nodiscard]] constexpr Field expecting(std::string_view text) const {
         Field f = *this;
-        f.expected = text;
+        f.core.expected = text;
         return f;
     }
 };
 
-struct Schema {
-    std::string_view expected;             // "struct Request"
-    std::span<const Field> fields;         // in declared order
-    std::size_t min_positional = 0;        // 0: object form only
-    std::string_view positional_expected;  // "struct Request with 11 elements"
+// The members of `Record` in declared order; a bitmask of 64 bits tracks which were seen.
+template <class Record, std::size_t N>
+struct FieldTable {
+    static_assert(N > 0 && N <= 64, "the reader tracks at most 64 members per record");
+    std::array<detail::FieldCore, N> cores;
 };
 
-// Reads `text` as one record of `schema` into `target`, which must be the schema's type.
-[[nodiscard]] Status read(std::string_view text, const Schema& schema, void* target);
+template <class Record, class... More>
+requires(std::same_as<More, Field<Record>>&&...) constexpr FieldTable<
+    Record, 1 + sizeof...(More)> field_table(Field<Record> first, More... more) {
+    return {{first.core, more.core...}};
+}
+
+// How many leading values the array form needs; ALL_MEMBERS: every one.
+struct ArrayForm {
+    std::size_t min_elements;
+};
+inline constexpr ArrayForm ALL_MEMBERS{std::numeric_limits<std::size_t>::max()};
+
+// The schema of `Record`: its name in faults ("struct Request"), its members, and whether it
+// may also be given as an array ("invalid length 1, expected struct Request with 11 elements").
+template <class Record>
+struct Schema : detail::SchemaCore {
+    template <std::size_t N>
+    constexpr Schema(std::string_view name, const FieldTable<Record, N>& table)
+        : detail::SchemaCore{name, table.cores, 0} {}
+    template <std::size_t N>
+    constexpr Schema(std::string_view name, const FieldTable<Record, N>& table, ArrayForm form)
+        : detail::SchemaCore{name, table.cores, std::min(form.min_elements, N)} {}
+};
+
+class UntypedReader;
 
 // The record `schema` describes, read from `text`; nothing of a partly read record survives.
 template <class Record>
-[[nodiscard]] Result<Record> read_record(std::string_view text, const Schema& schema) {
+[[nodiscard]] Result<Record> read_record(std::string_view text, const Schema<Record>& schema);
+
+// The reader's core works on untyped records; only read_record, whose schema is typed on the
+// record it fills, can call it.
+class UntypedReader {
+    template <class Record>
+    friend Result<Record> read_record(std::string_view text, const Schema<Record>& schema);
+    [[nodiscard]] static Status read(std::string_view text, const detail::SchemaCore& schema,
+                                     void* target);
+};
+
+template <class Record>
+Result<Record> read_record(std::string_view text, const Schema<Record>& schema) {
     Record record;
-    if (auto done = read(text, schema, &record); !done) return fail(std::move(done.error()));
+    if (auto done = UntypedReader::read(text, schema, &record); !done) {
+        return fail(std::move(done.error()));
+    }
     return record;
 }
 
@@ -118,12 +189,23 @@ void* slot(void* record) {
 template <class V>
 constexpr Kind kind_of() {
     using T = typename unwrap<V>::type;
-    if constexpr (std::is_same_v<T, std::uint32_t>) return Kind::U32;
-    else if constexpr (std::is_same_v<T, std::uint64_t>) return Kind::U64;
-    else if constexpr (std::is_same_v<T, bool>) return Kind::Bool;
-    else if constexpr (std::is_same_v<T, std::string>) return Kind::String;
-    else if constexpr (is_vector<T>::value) return Kind::List;
-    else return Kind::Record;
+    if constexpr (std::is_same_v<T, std::uint32_t>)
+        return Kind::U32;
+    else if constexpr (std::is_same_v<T, std::uint64_t>)
+        return Kind::U64;
+    else if constexpr (std::is_same_v<T, bool>)
+        return Kind::Bool;
+    else if constexpr (std::is_same_v<T, std::string>)
+        return Kind::String;
+    else if constexpr (is_vector<T>::value)
+        return Kind::List;
+    else
+        return Kind::Record;
+}
+
+template <auto First, auto... Rest>
+constexpr auto first_of() {
+    return First;
 }
 
 template <auto... Members>
@@ -139,14 +221,30 @@ struct final_member<First, Second, Rest...> : final_member<Second, Rest...> {};
 
 // A member reached through one or more pointers to members (several for members that stand
 // inline, such as an entry's `nonce`). Optionals are nullable and may be left out; everything
-// else is required. Records and lists name the schema of what they hold.
+// else is required.
 template <auto... Members>
-constexpr Field field(std::string_view name, const Schema* nested = nullptr) {
+constexpr Field<typename detail::member_traits<decltype(detail::first_of<Members...>())>::owner>
+field(std::string_view name) {
     using V = typename detail::final_member<Members...>::type;
     constexpr Kind kind = detail::kind_of<V>();
+    static_assert(kind != Kind::Record && kind != Kind::List, "records and lists name a schema");
     constexpr bool nullable = detail::is_optional<V>::value;
     std::string_view expected = kind == Kind::U32 ? "u32" : kind == Kind::U64 ? "u64" : "";
-    return Field{name, kind, !nullable, nullable, expected, nested, &detail::slot<Members...>};
+    return {{name, kind, !nullable, nullable, expected, nullptr, &detail::slot<Members...>}};
+}
+
+// A member holding a record, an optional record or a list of records, read with `nested`,
+// which must be the schema of that record.
+template <auto... Members, class Nested>
+constexpr Field<typename detail::member_traits<decltype(detail::first_of<Members...>())>::owner>
+field(std::string_view name, const Schema<Nested>* nested) {
+    using V = typename detail::final_member<Members...>::type;
+    constexpr Kind kind = detail::kind_of<V>();
+    static_assert(kind == Kind::Record || kind == Kind::List, "only records and lists nest");
+    static_assert(std::is_same_v<typename detail::record_of<V>::type, Nested>,
+                  "the nested schema must describe the member's record");
+    constexpr bool nullable = detail::is_optional<V>::value;
+    return {{name, kind, !nullable, nullable, "", nested, &detail::slot<Members...>}};
 }
 
 }  // namespace velkaron::json

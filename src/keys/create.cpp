@@ -11,7 +11,7 @@
 namespace velkaron {
 
 Result<std::string> create_vault(HostState& state, std::string_view password) {
-    if (vault_exists(state)) return fail("Tresor existiert bereits");
+    if (vault_exists(state.path)) return fail("Tresor existiert bereits");
     if (auto valid = check_new_master_password(password); !valid) return fail(valid.error());
 
     VaultKey vault_key;
@@ -33,7 +33,8 @@ Result<std::string> create_vault(HostState& state, std::string_view password) {
         .recovery = Recovery{std::move(by_code->kdf), std::move(by_code->sealed)},
         .entries = {},
     };
-    if (auto saved = save_vault(state); !saved) return fail(std::move(saved.error()));
+    if (auto saved = save_vault(state.path, *state.vault); !saved)
+        return fail(std::move(saved.error()));
     state.key = std::move(vault_key);
     return code;
 }

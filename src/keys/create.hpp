@@ -4,7 +4,7 @@
 #include <string_view>
 
 #include "base/result.hpp"
-#include "host/host_state.hpp"
+#include "state/host_state.hpp"
 
 namespace velkaron {
 

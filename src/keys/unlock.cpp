@@ -4,6 +4,7 @@
 #include "keys/master_password.hpp"
 #include "keys/recovery_code.hpp"
 #include "keys/vault_key_wrap.hpp"
+#include "state/vault_access.hpp"
 #include "vault/storage.hpp"
 
 namespace velkaron {
@@ -12,8 +13,9 @@ namespace velkaron {
 // locks an unlocked vault.
 
 Status unlock_vault(HostState& state, std::string_view password) {
-    if (auto loaded = load_vault(state); !loaded) return loaded;
-    auto key = unwrap_vault_key(state.vault->kdf, state.vault->wrapped_key, bytes_of(password),
+    const auto vault = loaded_or_read_vault(state);
+    if (!vault) return fail(vault.error());
+    auto key = unwrap_vault_key((*vault)->kdf, (*vault)->wrapped_key, bytes_of(password),
                                 "Falsches Master-Passwort");
     if (!key) return fail(std::move(key.error()));
     state.key = std::move(*key);  // the key held before is wiped as it is replaced
@@ -21,9 +23,10 @@ Status unlock_vault(HostState& state, std::string_view password) {
 }
 
 Status unlock_with_recovery(HostState& state, std::string_view code) {
-    if (auto loaded = load_vault(state); !loaded) return loaded;
-    if (!state.vault->recovery) return fail("kein Wiederherstellungscode hinterlegt");
-    const Recovery& recovery = *state.vault->recovery;
+    const auto vault = loaded_or_read_vault(state);
+    if (!vault) return fail(vault.error());
+    if (!(*vault)->recovery) return fail("kein Wiederherstellungscode hinterlegt");
+    const Recovery& recovery = *(*vault)->recovery;
     auto key = unwrap_vault_key(recovery.kdf, recovery.sealed, normalize_recovery_code(code).span(),
                                 "Wiederherstellungscode stimmt nicht");
     if (!key) return fail(std::move(key.error()));
@@ -40,7 +43,7 @@ Status change_password(HostState& state, std::string_view current_password,
     if (!wrapped) return fail(std::move(wrapped.error()));
     state.vault->kdf = std::move(wrapped->kdf);
     state.vault->wrapped_key = std::move(wrapped->sealed);
-    return save_vault(state);
+    return save_vault(state.path, *state.vault);
 }
 
 }  // namespace velkaron

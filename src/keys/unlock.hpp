@@ -3,7 +3,7 @@
 #include <string_view>
 
 #include "base/result.hpp"
-#include "host/host_state.hpp"
+#include "state/host_state.hpp"
 
 namespace velkaron {
 

@@ -11,22 +11,16 @@ namespace {
 
 using json::field;
 
-constexpr std::array REQUEST_FIELDS{
-    field<&Request::id>("id"),
-    field<&Request::op>("op"),
-    field<&Request::password>("password"),
-    field<&Request::new_password>("new_password"),
-    field<&Request::code>("code"),
-    field<&Request::entry_id>("entry_id"),
-    field<&Request::host>("host"),
-    field<&Request::username>("username"),
-    field<&Request::title>("title"),
-    field<&Request::secure>("secure"),
-    field<&Request::length>("length").expecting("usize"),
-};
+constexpr auto REQUEST_FIELDS = json::field_table(
+    field<&Request::id>("id"), field<&Request::op>("op"), field<&Request::password>("password"),
+    field<&Request::new_password>("new_password"), field<&Request::code>("code"),
+    field<&Request::entry_id>("entry_id"), field<&Request::host>("host"),
+    field<&Request::username>("username"), field<&Request::title>("title"),
+    field<&Request::secure>("secure"), field<&Request::length>("length").expecting("usize"));
 
-constexpr json::Schema REQUEST_SCHEMA{"struct Request", REQUEST_FIELDS, 2,
-                                      "struct Request with 11 elements"};
+// The array form needs at least `id` and `op`.
+constexpr json::Schema<Request> REQUEST_SCHEMA{"struct Request", REQUEST_FIELDS,
+                                               json::ArrayForm{2}};
 
 void wipe(std::optional<std::string>& secret) noexcept {
     if (secret) sodium_memzero(secret->data(), secret->capacity());
@@ -41,7 +35,7 @@ Request::~Request() {
 }
 
 Result<Request> parse_request(std::string_view line) {
-    return json::read_record<Request>(line, REQUEST_SCHEMA);
+    return json::read_record(line, REQUEST_SCHEMA);
 }
 
 }  // namespace velkaron

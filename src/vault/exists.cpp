@@ -4,9 +4,9 @@
 
 namespace velkaron {
 
-bool vault_exists(const HostState& state) noexcept {
+bool vault_exists(const std::string& path) noexcept {
     struct stat info {};
-    return ::stat(state.path.c_str(), &info) == 0;
+    return ::stat(path.c_str(), &info) == 0;
 }
 
 }  // namespace velkaron

@@ -5,6 +5,8 @@
 #include <string>
 #include <vector>
 
+#include "crypto/sealed.hpp"
+
 namespace velkaron {
 
 inline constexpr std::uint32_t VAULT_VERSION = 1;
@@ -20,13 +22,6 @@ struct KdfRecord {
     std::string salt;
 
     friend bool operator==(const KdfRecord&, const KdfRecord&) = default;
-};
-
-struct Sealed {
-    std::string nonce;
-    std::string ct;
-
-    friend bool operator==(const Sealed&, const Sealed&) = default;
 };
 
 // In the file, `sealed` contributes its `nonce` and `ct` to the entry object itself.

@@ -9,7 +9,7 @@
 #include <cstdio>
 
 #include "base/os_error.hpp"
-#include "vault/posix.hpp"
+#include "base/posix.hpp"
 
 namespace velkaron {
 namespace {
@@ -49,22 +49,16 @@ Result<UniqueFd> open_locked(const std::string& path, const FileCalls& calls) {
     }
 }
 
-Status write_all(int fd, std::string_view bytes, const FileCalls& calls) {
-    while (!bytes.empty()) {
-        const ssize_t written = calls.write(fd, bytes.data(), bytes.size());
-        if (written < 0) {
-            if (errno == EINTR) continue;
-            return fail(os_error(errno));
-        }
-        if (written == 0) return fail("failed to write whole buffer");
-        bytes.remove_prefix(static_cast<std::size_t>(written));
-    }
+Status write_whole(int fd, std::string_view bytes, const FileCalls& calls) {
+    const int error = write_all(fd, bytes, calls.write);
+    if (error == WRITE_STALLED) return fail("failed to write whole buffer");
+    if (error != 0) return fail(os_error(error));
     return {};
 }
 
 Status write_durably(int fd, std::string_view bytes, const FileCalls& calls) {
     if (retry_on_eintr(calls.ftruncate, fd, off_t{0}) != 0) return fail(os_error(errno));
-    if (auto written = write_all(fd, bytes, calls); !written) return written;
+    if (auto written = write_whole(fd, bytes, calls); !written) return written;
     // EINVAL: the file system cannot flush this kind of file; there is nothing more to do.
     if (retry_on_eintr(calls.fsync, fd) != 0 && errno != EINVAL) return fail(os_error(errno));
     return {};

@@ -7,15 +7,13 @@
 #include <cerrno>
 
 #include "base/os_error.hpp"
+#include "base/posix.hpp"
 #include "base/utf8.hpp"
-#include "vault/posix.hpp"
 #include "vault/replace_file.hpp"
 #include "vault/vault_json.hpp"
 
 namespace velkaron {
 namespace {
-
-constexpr std::size_t READ_CHUNK = 64 * 1024;
 
 // Non-blocking first, so that a FIFO without a writer opens at once (and then reads as
 // empty) instead of hanging the host; blocking again for the reads themselves.
@@ -40,8 +38,7 @@ Result<std::string> read_whole_file(const std::string& path) {
     std::size_t filled = 0;
     for (;;) {
         if (filled == content.size()) content.resize(content.size() * 2);
-        const ssize_t n =
-            retry_on_eintr(::read, file->get(), content.data() + filled, content.size() - filled);
+        const ssize_t n = read_some(file->get(), content.data() + filled, content.size() - filled);
         if (n < 0) return fail(os_error(errno));
         if (n == 0) break;
         filled += static_cast<std::size_t>(n);
@@ -63,22 +60,19 @@ Result<std::string> read_vault_text(const std::string& path) {
 
 }  // namespace
 
-Status load_vault(HostState& state) {
-    if (state.vault) return {};
-    const auto text = read_vault_text(state.path);
+Result<VaultFile> load_vault(const std::string& path) {
+    const auto text = read_vault_text(path);
     if (!text) return fail("Tresor nicht lesbar: " + text.error());
     auto vault = parse_vault(*text);
     if (!vault) return fail("Tresor beschädigt: " + vault.error());
     if (vault->version != VAULT_VERSION) {
         return fail("unbekannte Tresorversion " + std::to_string(vault->version));
     }
-    state.vault = std::move(*vault);
-    return {};
+    return vault;
 }
 
-Status save_vault(const HostState& state) {
-    if (!state.vault) return fail("kein Tresor geladen");
-    return replace_file(state.path, temporary_path(state.path), serialize_vault(*state.vault));
+Status save_vault(const std::string& path, const VaultFile& vault) {
+    return replace_file(path, temporary_path(path), serialize_vault(vault));
 }
 
 std::string temporary_path(std::string_view vault_path) {

@@ -4,15 +4,16 @@
 #include <string_view>
 
 #include "base/result.hpp"
-#include "host/host_state.hpp"
+#include "vault/records.hpp"
 
 namespace velkaron {
 
-// Reads the vault file into memory unless a vault is already there.
-[[nodiscard]] Status load_vault(HostState& state);
+// Reads and parses the vault file at `path` and checks its version; fails with "Tresor nicht
+// lesbar: …", "Tresor beschädigt: …" or "unbekannte Tresorversion …".
+[[nodiscard]] Result<VaultFile> load_vault(const std::string& path);
 
-// Writes the in-memory vault through the temporary file and renames it over the vault file.
-[[nodiscard]] Status save_vault(const HostState& state);
+// Writes `vault` through the temporary file and renames it over the file at `path`.
+[[nodiscard]] Status save_vault(const std::string& path, const VaultFile& vault);
 
 // The vault path with the extension of its file name replaced by "tmp"; when that extension
 // already is "tmp", the vault path with ".tmp" appended.

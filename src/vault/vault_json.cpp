@@ -10,48 +10,34 @@ namespace {
 
 using json::field;
 
-constexpr std::array KDF_FIELDS{
-    field<&KdfRecord::algorithm>("algorithm"),
-    field<&KdfRecord::memory_kib>("memory_kib"),
-    field<&KdfRecord::iterations>("iterations"),
-    field<&KdfRecord::parallelism>("parallelism"),
-    field<&KdfRecord::salt>("salt"),
-};
-constexpr json::Schema KDF_SCHEMA{"struct KdfRecord", KDF_FIELDS, 5,
-                                  "struct KdfRecord with 5 elements"};
+constexpr auto KDF_FIELDS = json::field_table(
+    field<&KdfRecord::algorithm>("algorithm"), field<&KdfRecord::memory_kib>("memory_kib"),
+    field<&KdfRecord::iterations>("iterations"), field<&KdfRecord::parallelism>("parallelism"),
+    field<&KdfRecord::salt>("salt"));
+constexpr json::Schema<KdfRecord> KDF_SCHEMA{"struct KdfRecord", KDF_FIELDS, json::ALL_MEMBERS};
 
-constexpr std::array SEALED_FIELDS{
-    field<&Sealed::nonce>("nonce"),
-    field<&Sealed::ct>("ct"),
-};
-constexpr json::Schema SEALED_SCHEMA{"struct Sealed", SEALED_FIELDS, 2,
-                                     "struct Sealed with 2 elements"};
+constexpr auto SEALED_FIELDS =
+    json::field_table(field<&Sealed::nonce>("nonce"), field<&Sealed::ct>("ct"));
+constexpr json::Schema<Sealed> SEALED_SCHEMA{"struct Sealed", SEALED_FIELDS, json::ALL_MEMBERS};
 
-constexpr std::array ENTRY_FIELDS{
-    field<&SealedEntry::id>("id"),
-    field<&SealedEntry::sealed, &Sealed::nonce>("nonce"),
-    field<&SealedEntry::sealed, &Sealed::ct>("ct"),
-};
-constexpr json::Schema ENTRY_SCHEMA{"struct SealedEntry", ENTRY_FIELDS, 0, {}};
+constexpr auto ENTRY_FIELDS = json::field_table(
+    field<&SealedEntry::id>("id"), field<&SealedEntry::sealed, &Sealed::nonce>("nonce"),
+    field<&SealedEntry::sealed, &Sealed::ct>("ct"));
+constexpr json::Schema<SealedEntry> ENTRY_SCHEMA{"struct SealedEntry", ENTRY_FIELDS};
 
-constexpr std::array RECOVERY_FIELDS{
-    field<&Recovery::kdf>("kdf", &KDF_SCHEMA),
-    field<&Recovery::sealed, &Sealed::nonce>("nonce"),
-    field<&Recovery::sealed, &Sealed::ct>("ct"),
-};
-constexpr json::Schema RECOVERY_SCHEMA{"struct Recovery", RECOVERY_FIELDS, 0, {}};
+constexpr auto RECOVERY_FIELDS = json::field_table(
+    field<&Recovery::kdf>("kdf", &KDF_SCHEMA), field<&Recovery::sealed, &Sealed::nonce>("nonce"),
+    field<&Recovery::sealed, &Sealed::ct>("ct"));
+constexpr json::Schema<Recovery> RECOVERY_SCHEMA{"struct Recovery", RECOVERY_FIELDS};
 
-// `recovery` is optional, so it may be missing or null in the object form; the positional
-// form still needs all five elements.
-constexpr std::array VAULT_FIELDS{
-    field<&VaultFile::version>("version"),
-    field<&VaultFile::kdf>("kdf", &KDF_SCHEMA),
+// `recovery` is optional, so it may be missing or null in the object form; the array form
+// still needs all five elements.
+constexpr auto VAULT_FIELDS = json::field_table(
+    field<&VaultFile::version>("version"), field<&VaultFile::kdf>("kdf", &KDF_SCHEMA),
     field<&VaultFile::wrapped_key>("wrapped_key", &SEALED_SCHEMA),
     field<&VaultFile::recovery>("recovery", &RECOVERY_SCHEMA),
-    field<&VaultFile::entries>("entries", &ENTRY_SCHEMA),
-};
-constexpr json::Schema VAULT_SCHEMA{"struct VaultFile", VAULT_FIELDS, 5,
-                                    "struct VaultFile with 5 elements"};
+    field<&VaultFile::entries>("entries", &ENTRY_SCHEMA));
+constexpr json::Schema<VaultFile> VAULT_SCHEMA{"struct VaultFile", VAULT_FIELDS, json::ALL_MEMBERS};
 
 // The writer streams into one buffer: building a document tree first costs about ten times
 // as much, and this runs on every save.
@@ -131,7 +117,7 @@ std::string serialize_vault(const VaultFile& vault) {
 }
 
 Result<VaultFile> parse_vault(std::string_view text) {
-    return json::read_record<VaultFile>(text, VAULT_SCHEMA);
+    return json::read_record(text, VAULT_SCHEMA);
 }
 
 }  // namespace velkaron

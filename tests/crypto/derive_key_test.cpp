@@ -89,6 +89,8 @@ TEST_P(DeriveKeyChecks, ComeInOrderWithTheirWording) {
 constexpr const char* MEMORY_SMALL = "ungültige KDF-Parameter: memory cost is too small";
 constexpr const char* NO_MEMORY = "Schlüsselableitung fehlgeschlagen: memory allocation failed";
 constexpr std::uint32_t MAX_U32 = 0xFFFFFFFF;
+constexpr const char* TOO_MUCH_WORK =
+    "ungültige KDF-Parameter: memory and time cost together are too large";
 
 INSTANTIATE_TEST_SUITE_P(
     Table, DeriveKeyChecks,
@@ -104,7 +106,12 @@ INSTANTIATE_TEST_SUITE_P(
         CheckCase{{MAX_U32, 1, 1}, 16, NO_MEMORY}, CheckCase{{MAX_U32, 1, 4}, 7, NO_MEMORY},
         CheckCase{{8, 1, 1}, 7, "Schlüsselableitung fehlgeschlagen: salt is too short"},
         CheckCase{{8, 1, 1}, 0, "Schlüsselableitung fehlgeschlagen: salt is too short"},
-        CheckCase{{8, 1, 1}, 8, nullptr}, CheckCase{{24, 1, 3}, 24, nullptr}));
+        CheckCase{{8, 1, 1}, 8, nullptr}, CheckCase{{24, 1, 3}, 24, nullptr},
+        // Memory x passes is bounded after every other check: 64 MiB x 1024 passes is the most.
+        CheckCase{{65536, 1025, 1}, 16, TOO_MUCH_WORK},
+        CheckCase{{8, MAX_U32, 1}, 16, TOO_MUCH_WORK},
+        CheckCase{{65536, MAX_U32, 1}, 7, "Schlüsselableitung fehlgeschlagen: salt is too short"},
+        CheckCase{{8, MAX_U32, 0}, 16, "ungültige KDF-Parameter: not enough threads"}));
 
 TEST(DeriveKey, StoredMemoryEntersTheHashUnrounded) {
     const auto salt = salt_of(SALT_LEN);

@@ -30,11 +30,17 @@ using Json = nlohmann::ordered_json;
 constexpr const char* PASSWORD = "korrekt-pferd-batterie";
 constexpr std::size_t TAG_BYTES = crypto_aead_xchacha20poly1305_ietf_ABYTES;
 
-std::string text_of(const Bytes& bytes) { return std::string(bytes.begin(), bytes.end()); }
+std::string text_of(const Bytes& bytes) {
+    return std::string(bytes.begin(), bytes.end());
+}
 
-std::string to_base64(const Bytes& bytes) { return testing_support::libsodium_base64(bytes); }
+std::string to_base64(const Bytes& bytes) {
+    return testing_support::libsodium_base64(bytes);
+}
 
-Bytes from_base64(const std::string& text) { return testing_support::libsodium_unbase64(text); }
+Bytes from_base64(const std::string& text) {
+    return testing_support::libsodium_unbase64(text);
+}
 
 std::optional<Bytes> open_sealed(const Bytes& key, const std::string& nonce, const std::string& ct,
                                  std::string_view associated_data) {
@@ -169,7 +175,8 @@ TEST(EntryInterop, EntriesWrittenByTheBinaryOpenFromTheirParts) {
     EXPECT_EQ(first[4], "Beispiel");
     EXPECT_EQ(first[5], first[6]);
     EXPECT_EQ(records[1].substr(0, records[1].find(",\"created_at\"")),
-              "{\"host\":\"Zeitung.example\",\"username\":\"\",\"password\":\"p\xC3\xA4ss\\\"w\\\\rt\\u001f\","
+              "{\"host\":\"Zeitung.example\",\"username\":\"\",\"password\":"
+              "\"p\xC3\xA4ss\\\"w\\\\rt\\u001f\","
               "\"title\":\"\"");
     EXPECT_EQ(Json::parse(records[1]).dump(), records[1]);
 }
@@ -195,20 +202,21 @@ TEST(EntryInterop, EntrySealedOutsideOpensInTheBinary) {
     vault["entries"].push_back(moved);
     write_file(dir.file("tresor.json"), vault.dump());
 
-    const auto session = run_host(
-        {dir.file("tresor.json")},
-        std::string(R"({"id":1,"op":"unlock","password":")") + PASSWORD + "\"}\n" +
-            R"({"id":2,"op":"reveal","entry_id":"von-aussen"})"
-            "\n"
-            R"({"id":3,"op":"reveal","entry_id":"verschoben"})"
-            "\n"
-            R"({"id":4,"op":"for-host","host":"www.aussen.example","secure":true})"
-            "\n");
+    const auto session =
+        run_host({dir.file("tresor.json")},
+                 std::string(R"({"id":1,"op":"unlock","password":")") + PASSWORD + "\"}\n" +
+                     R"({"id":2,"op":"reveal","entry_id":"von-aussen"})"
+                     "\n"
+                     R"({"id":3,"op":"reveal","entry_id":"verschoben"})"
+                     "\n"
+                     R"({"id":4,"op":"for-host","host":"www.aussen.example","secure":true})"
+                     "\n");
     EXPECT_EQ(session.status, 0);
     EXPECT_EQ(session.out,
               "{\"id\":1,\"ok\":true,\"data\":{\"entries\":4,\"unlocked\":true}}\n"
               "{\"id\":2,\"ok\":true,\"data\":{\"host\":\"aussen.example\",\"id\":\"von-aussen\","
-              "\"password\":\"von au\xC3\x9F" "en\",\"title\":\"\",\"username\":\"max\"}}\n"
+              "\"password\":\"von au\xC3\x9F"
+              "en\",\"title\":\"\",\"username\":\"max\"}}\n"
               "{\"id\":3,\"ok\":false,\"error\":\"Entschlüsseln fehlgeschlagen\"}\n"
               "{\"id\":4,\"ok\":false,\"error\":\"Entschlüsseln fehlgeschlagen\"}\n");
 }

@@ -1,8 +1,8 @@
 // Runs the example clients in examples/ (Python and Node.js) against the real binary, so that
 // what a client author copies from them keeps working.
 
-#include <gtest/gtest.h>
 #include <fcntl.h>
+#include <gtest/gtest.h>
 #include <spawn.h>
 #include <sys/stat.h>
 #include <sys/wait.h>
@@ -38,7 +38,9 @@ struct Client {
     std::string script;
 };
 
-void PrintTo(const Client& client, std::ostream* out) { *out << client.name; }
+void PrintTo(const Client& client, std::ostream* out) {
+    *out << client.name;
+}
 
 std::filesystem::path examples_folder() {
     return std::filesystem::path(VELKARON_TEST_DATA).parent_path() / "examples";
@@ -46,15 +48,17 @@ std::filesystem::path examples_folder() {
 
 // Runs `argv` (found on the PATH) with extra environment variables; output goes through files
 // in `dir`, so neither stream can block the child.
-ClientRun run_program(const std::vector<std::string>& argv, const std::vector<std::string>& extra_env,
-                const TempDir& dir) {
+ClientRun run_program(const std::vector<std::string>& argv,
+                      const std::vector<std::string>& extra_env, const TempDir& dir) {
     const std::string out_path = dir.file("client.out");
     const std::string err_path = dir.file("client.err");
     posix_spawn_file_actions_t actions;
     posix_spawn_file_actions_init(&actions);
     posix_spawn_file_actions_addopen(&actions, 0, "/dev/null", O_RDONLY, 0);
-    posix_spawn_file_actions_addopen(&actions, 1, out_path.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600);
-    posix_spawn_file_actions_addopen(&actions, 2, err_path.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600);
+    posix_spawn_file_actions_addopen(&actions, 1, out_path.c_str(), O_WRONLY | O_CREAT | O_TRUNC,
+                                     0600);
+    posix_spawn_file_actions_addopen(&actions, 2, err_path.c_str(), O_WRONLY | O_CREAT | O_TRUNC,
+                                     0600);
 
     std::vector<std::string> env_strings(extra_env);
     for (char** e = environ; *e != nullptr; ++e) {
@@ -86,7 +90,7 @@ ClientRun run_program(const std::vector<std::string>& argv, const std::vector<st
 }
 
 ClientRun run_client(const Client& client, const std::string& vault, const std::string& password,
-               const TempDir& dir, const std::string& binary = VELKARON_BINARY) {
+                     const TempDir& dir, const std::string& binary = VELKARON_BINARY) {
     return run_program({client.interpreter, (examples_folder() / client.script).string(),
                         "--host-binary", binary, vault},
                        {"VELKARON_PASSWORD=" + password}, dir);
@@ -120,15 +124,13 @@ TEST_P(ExampleClient, CreatesThenReopensTheVault) {
     EXPECT_EQ(first.status, 0) << first.err;
     EXPECT_EQ(first.err, "");
     const auto ids = expect_lines(
-        first.out,
-        {"created vault; recovery code \\(write it down\\): "
-         "[A-HJ-NP-Z2-9]{4}-[A-HJ-NP-Z2-9]{4}-[A-HJ-NP-Z2-9]{4}-[A-HJ-NP-Z2-9]{4}-[A-HJ-NP-Z2-9]{4}",
-         "stored login (" + UUID + ") with a generated password of 24 characters",
-         "for-host www.example.org: 1 login\\(s\\): erika@example.org",
-         "list: 1 login\\(s\\)",
-         "  example.org  erika  Beispiel  id (" + UUID + ")",
-         "locked",
-         "host exited with status 0"});
+        first.out, {"created vault; recovery code \\(write it down\\): "
+                    "[A-HJ-NP-Z2-9]{4}-[A-HJ-NP-Z2-9]{4}-[A-HJ-NP-Z2-9]{4}-[A-HJ-NP-Z2-9]{4}-[A-HJ-"
+                    "NP-Z2-9]{4}",
+                    "stored login (" + UUID + ") with a generated password of 24 characters",
+                    "for-host www.example.org: 1 login\\(s\\): erika@example.org",
+                    "list: 1 login\\(s\\)", "  example.org  erika  Beispiel  id (" + UUID + ")",
+                    "locked", "host exited with status 0"});
     ASSERT_EQ(ids.size(), 2U);
     EXPECT_EQ(ids[0], ids[1]);
 
@@ -140,14 +142,11 @@ TEST_P(ExampleClient, CreatesThenReopensTheVault) {
     const ClientRun second = run_client(GetParam(), vault, MASTER_PASSWORD, dir);
     EXPECT_EQ(second.status, 0) << second.err;
     const auto again = expect_lines(
-        second.out,
-        {"unlocked vault with 1 entries",
-         "stored login (" + UUID + ") with a generated password of 24 characters",
-         "for-host www.example.org: 1 login\\(s\\): erika@example.org",
-         "list: 1 login\\(s\\)",
-         "  example.org  erika  Beispiel  id (" + UUID + ")",
-         "locked",
-         "host exited with status 0"});
+        second.out, {"unlocked vault with 1 entries",
+                     "stored login (" + UUID + ") with a generated password of 24 characters",
+                     "for-host www.example.org: 1 login\\(s\\): erika@example.org",
+                     "list: 1 login\\(s\\)", "  example.org  erika  Beispiel  id (" + UUID + ")",
+                     "locked", "host exited with status 0"});
     ASSERT_EQ(again.size(), 2U);
     EXPECT_EQ(again[0], ids[0]);
     EXPECT_EQ(again[1], ids[0]);
@@ -178,7 +177,9 @@ TEST_P(ExampleClient, ReportsAHostBinaryThatCannotStart) {
 INSTANTIATE_TEST_SUITE_P(Examples, ExampleClient,
                          testing::Values(Client{"Python", "python3", "client.py"},
                                          Client{"Node", "node", "client.mjs"}),
-                         [](const testing::TestParamInfo<Client>& param_info) { return param_info.param.name; });
+                         [](const testing::TestParamInfo<Client>& param_info) {
+                             return param_info.param.name;
+                         });
 
 // A vault written through one client opens through the other: both speak the same protocol.
 TEST(ExampleClients, OpenEachOthersVault) {

@@ -24,9 +24,13 @@ using testing_support::write_file;
 using Bytes = std::vector<unsigned char>;
 using Json = nlohmann::ordered_json;
 
-std::string to_base64(const Bytes& bytes) { return testing_support::libsodium_base64(bytes); }
+std::string to_base64(const Bytes& bytes) {
+    return testing_support::libsodium_base64(bytes);
+}
 
-Bytes from_base64(const std::string& text) { return testing_support::libsodium_unbase64(text); }
+Bytes from_base64(const std::string& text) {
+    return testing_support::libsodium_unbase64(text);
+}
 
 Bytes counting_bytes(unsigned char first, std::size_t size) {
     Bytes bytes(size);

@@ -35,7 +35,8 @@ TEST(Session, VaultPathThatIsNotUtf8IsRefused) {
 
 TEST(Session, ArgumentsAfterThePathAreIgnored) {
     TempDir dir;
-    const auto result = run_host({dir.file("v.json"), "\xFF", "more"}, std::string(STATUS_REQUEST) + "\n");
+    const auto result =
+        run_host({dir.file("v.json"), "\xFF", "more"}, std::string(STATUS_REQUEST) + "\n");
     EXPECT_EQ(result.status, 0);
     EXPECT_EQ(lines_of(result.out), std::vector<std::string>{STATUS_MISSING});
 }
@@ -51,21 +52,22 @@ TEST(Session, EmptyInputGivesNoOutputAndExit0) {
 TEST(Session, BlankLinesAreSkippedAndLineEndingsFramed) {
     TempDir dir;
     const std::string input =
-        "\n  \t \n\xC2\xA0\xE3\x80\x80\n"                // blank, including Unicode spaces
-        "{\"id\":1,\"op\":\"status\"}\r\n"               // CRLF
-        "\r\n"                                           // a lone CR is blank too
-        "{\"id\":2,\"op\":\"lock\"}\r\r\n"               // only one CR belongs to the ending
-        "\xC2\xA0{\"id\":3,\"op\":\"lock\"}\n"          // U+00A0 before the value: unreadable
-        "{\"id\":4,\"op\":\"lock\"}";                    // no final line feed
+        "\n  \t \n\xC2\xA0\xE3\x80\x80\n"       // blank, including Unicode spaces
+        "{\"id\":1,\"op\":\"status\"}\r\n"      // CRLF
+        "\r\n"                                  // a lone CR is blank too
+        "{\"id\":2,\"op\":\"lock\"}\r\r\n"      // only one CR belongs to the ending
+        "\xC2\xA0{\"id\":3,\"op\":\"lock\"}\n"  // U+00A0 before the value: unreadable
+        "{\"id\":4,\"op\":\"lock\"}";           // no final line feed
     const auto result = run_host({dir.file("v.json")}, input);
     EXPECT_EQ(result.status, 0);
-    EXPECT_EQ(lines_of(result.out),
-              (std::vector<std::string>{
-                  STATUS_MISSING,
-                  R"({"id":2,"ok":true,"data":{"unlocked":false}})",
-                  R"({"id":0,"ok":false,"error":"Anfrage unlesbar: syntax error while parsing value - invalid literal at line 1 column 1"})",
-                  R"({"id":4,"ok":true,"data":{"unlocked":false}})",
-              }));
+    EXPECT_EQ(
+        lines_of(result.out),
+        (std::vector<std::string>{
+            STATUS_MISSING,
+            R"({"id":2,"ok":true,"data":{"unlocked":false}})",
+            R"({"id":0,"ok":false,"error":"Anfrage unlesbar: syntax error while parsing value - invalid literal at line 1 column 1"})",
+            R"({"id":4,"ok":true,"data":{"unlocked":false}})",
+        }));
     EXPECT_TRUE(result.out.ends_with("}\n"));
 }
 
@@ -118,11 +120,12 @@ TEST(Session, LinesOverTheLimitAreDroppedButStillChecked) {
     input += std::string(STATUS_REQUEST) + "\n";
     const auto result = run_host({dir.file("v.json")}, input);
     EXPECT_EQ(result.status, 0);
-    EXPECT_EQ(lines_of(result.out),
-              (std::vector<std::string>{
-                  R"({"id":0,"ok":false,"error":"Anfrage unlesbar: line too long at line 1 column 67108865"})",
-                  STATUS_MISSING,
-              }));
+    EXPECT_EQ(
+        lines_of(result.out),
+        (std::vector<std::string>{
+            R"({"id":0,"ok":false,"error":"Anfrage unlesbar: line too long at line 1 column 67108865"})",
+            STATUS_MISSING,
+        }));
 }
 
 }  // namespace

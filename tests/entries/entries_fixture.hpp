@@ -9,7 +9,7 @@
 
 #include "entries/entry.hpp"
 #include "entries/operations.hpp"
-#include "host/host_state.hpp"
+#include "state/host_state.hpp"
 #include "support/temp_dir.hpp"
 
 namespace velkaron::testing_support {

@@ -16,9 +16,9 @@
 #include <string>
 
 #include "crypto/secret.hpp"
-#include "host/host_state.hpp"
 #include "keys/keys_fixture.hpp"
 #include "reliability/small_vault.hpp"
+#include "state/host_state.hpp"
 #include "support/host_process.hpp"
 #include "support/temp_dir.hpp"
 

@@ -26,26 +26,20 @@ struct Doc {
     std::string note;
 };
 
-constexpr std::array PAIR_FIELDS{field<&Pair::n>("n"), field<&Pair::s>("s")};
-constexpr Schema PAIR{"struct Pair", PAIR_FIELDS, 2, "struct Pair with 2 elements"};
+constexpr auto PAIR_FIELDS = field_table(field<&Pair::n>("n"), field<&Pair::s>("s"));
+constexpr Schema<Pair> PAIR{"struct Pair", PAIR_FIELDS, ALL_MEMBERS};
 
-constexpr std::array HOLDER_FIELDS{field<&Holder::pair, &Pair::n>("n"),
-                                   field<&Holder::pair, &Pair::s>("s")};
-constexpr Schema HOLDER{"struct Holder", HOLDER_FIELDS, 0, ""};
+constexpr auto HOLDER_FIELDS =
+    field_table(field<&Holder::pair, &Pair::n>("n"), field<&Holder::pair, &Pair::s>("s"));
+constexpr Schema<Holder> HOLDER{"struct Holder", HOLDER_FIELDS};
 
-constexpr std::array DOC_FIELDS{
-    field<&Doc::id>("id"),
-    field<&Doc::pair>("pair", &PAIR),
-    field<&Doc::maybe>("maybe", &PAIR),
-    field<&Doc::items>("items", &HOLDER),
-    field<&Doc::note>("note").optional(),
-};
-constexpr Schema DOC{"struct Doc", DOC_FIELDS, 5, "struct Doc with 5 elements"};
+constexpr auto DOC_FIELDS = field_table(
+    field<&Doc::id>("id"), field<&Doc::pair>("pair", &PAIR), field<&Doc::maybe>("maybe", &PAIR),
+    field<&Doc::items>("items", &HOLDER), field<&Doc::note>("note").optional());
+constexpr Schema<Doc> DOC{"struct Doc", DOC_FIELDS, ALL_MEMBERS};
 
 Result<Doc> read_doc(std::string_view text) {
-    Doc doc;
-    if (auto r = read(text, DOC, &doc); !r) return fail(r.error());
-    return doc;
+    return read_record(text, DOC);
 }
 
 TEST(Reader, FillsNestedRecordsListsAndInlineMembers) {
@@ -111,8 +105,9 @@ INSTANTIATE_TEST_SUITE_P(
                   "invalid type: null, expected a string at line 1 column 45"},
         FaultCase{"{\"id\":1,\n\"pair\":true}",
                   "invalid type: boolean `true`, expected struct Pair at line 2 column 11"},
-        FaultCase{"", "syntax error while parsing value - unexpected end of input; expected '[', "
-                      "'{', or a literal at line 1 column 0"},
+        FaultCase{"",
+                  "syntax error while parsing value - unexpected end of input; expected '[', "
+                  "'{', or a literal at line 1 column 0"},
         FaultCase{R"({"id":1,"pair":[1,"a"],"items":[]} )"
                   "\n  x",
                   "trailing characters at line 2 column 3"}));

@@ -4,7 +4,7 @@
 
 #include <string>
 
-#include "host/host_state.hpp"
+#include "state/host_state.hpp"
 #include "support/temp_dir.hpp"
 #include "vault/vault_json.hpp"
 

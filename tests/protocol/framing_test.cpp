@@ -32,11 +32,11 @@ TEST_P(Utf8, ValidityAndBlanknessWholeAndInPieces) {
 
 INSTANTIATE_TEST_SUITE_P(
     Strict, Utf8,
-    testing::Values(Utf8Case{"empty", "", true, true},
-                    Utf8Case{"ascii", "abc", true, false},
+    testing::Values(Utf8Case{"empty", "", true, true}, Utf8Case{"ascii", "abc", true, false},
                     Utf8Case{"spaces and tabs", " \t\r\v\f", true, true},
                     Utf8Case{"no-break spaces", "\xC2\xA0\xC2\xA0", true, true},
-                    Utf8Case{"ideographic space, line separator", "\xE3\x80\x80\xE2\x80\xA8", true, true},
+                    Utf8Case{"ideographic space, line separator", "\xE3\x80\x80\xE2\x80\xA8", true,
+                             true},
                     Utf8Case{"next line", "\xC2\x85", true, true},
                     Utf8Case{"zero width space is not whitespace", "\xE2\x80\x8B", true, false},
                     Utf8Case{"byte order mark is not whitespace", "\xEF\xBB\xBF", true, false},
@@ -49,7 +49,10 @@ INSTANTIATE_TEST_SUITE_P(
                     Utf8Case{"above U+10FFFF", "\xF4\x90\x80\x80", false, false},
                     Utf8Case{"lone continuation", "\x80", false, false},
                     Utf8Case{"truncated sequence", "a\xE2\x82", false, false},
-                    Utf8Case{"interrupted sequence", "\xE2\x82" "a", false, false},
+                    Utf8Case{"interrupted sequence",
+                             "\xE2\x82"
+                             "a",
+                             false, false},
                     Utf8Case{"invalid lead byte", "\xFF", false, false}),
     [](const testing::TestParamInfo<Utf8Case>& param_info) {
         std::string name;

@@ -6,7 +6,8 @@ namespace velkaron {
 namespace {
 
 TEST(Response, SuccessCarriesDataWithMembersSortedByName) {
-    const Response response{42, nlohmann::json{{"unlocked", true}, {"entries", 3}, {"exists", false}}};
+    const Response response{42,
+                            nlohmann::json{{"unlocked", true}, {"entries", 3}, {"exists", false}}};
     EXPECT_EQ(encode_response(response).value(),
               R"({"id":42,"ok":true,"data":{"entries":3,"exists":false,"unlocked":true}})");
 }

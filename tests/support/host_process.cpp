@@ -51,7 +51,8 @@ Spawned spawn(const std::vector<std::string>& args, bool capture_err) {
     // Writing to a host that has gone away must fail, not kill the test binary.
     ::signal(SIGPIPE, SIG_IGN);
     int in[2], out[2], err[2];
-    if (::pipe2(in, O_CLOEXEC) != 0 || ::pipe2(out, O_CLOEXEC) != 0 || ::pipe2(err, O_CLOEXEC) != 0) {
+    if (::pipe2(in, O_CLOEXEC) != 0 || ::pipe2(out, O_CLOEXEC) != 0 ||
+        ::pipe2(err, O_CLOEXEC) != 0) {
         throw std::runtime_error("pipe failed");
     }
     posix_spawn_file_actions_t actions;
@@ -99,7 +100,9 @@ void HostProcess::send(std::string_view line) {
     write_all(in_, framed);
 }
 
-void HostProcess::send_raw(std::string_view bytes) { write_all(in_, bytes); }
+void HostProcess::send_raw(std::string_view bytes) {
+    write_all(in_, bytes);
+}
 
 std::optional<std::string> HostProcess::receive() {
     for (;;) {
@@ -146,7 +149,9 @@ int HostProcess::wait() {
     return *status_;
 }
 
-void HostProcess::kill_now() { ::kill(pid_, SIGKILL); }
+void HostProcess::kill_now() {
+    ::kill(pid_, SIGKILL);
+}
 
 Transcript run_host(const std::vector<std::string>& args, std::string_view input) {
     const Spawned s = spawn(args, true);

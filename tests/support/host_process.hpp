@@ -11,7 +11,7 @@ namespace velkaron::testing_support {
 
 // The real velkaron-vault binary, spoken to through pipes as a client does.
 class HostProcess {
-public:
+  public:
     // Arguments after the program name; usually just the vault path.
     explicit HostProcess(const std::vector<std::string>& args);
     ~HostProcess();
@@ -31,7 +31,7 @@ public:
     void kill_now();  // SIGKILL
     [[nodiscard]] pid_t pid() const { return pid_; }
 
-private:
+  private:
     pid_t pid_ = -1;
     int in_ = -1;   // our end of the host's standard input
     int out_ = -1;  // our end of the host's standard output

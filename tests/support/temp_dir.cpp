@@ -9,7 +9,8 @@
 namespace velkaron::testing_support {
 
 TempDir::TempDir() {
-    std::string pattern = (std::filesystem::temp_directory_path() / "velkaron-test-XXXXXX").string();
+    std::string pattern =
+        (std::filesystem::temp_directory_path() / "velkaron-test-XXXXXX").string();
     if (::mkdtemp(pattern.data()) == nullptr) throw std::runtime_error("mkdtemp failed");
     path_ = pattern;
 }
