@@ -36,14 +36,16 @@ function fillableFrames(frames, origin) {
 export function createAutofill(client) {
   const grants = new Map(); // documentId -> { tabId, origin, entryId, expires }
 
-  const topFrame = (tabId) => chrome.webNavigation.getFrame({ tabId, frameId: 0 });
+  // Null when the tab has closed.
+  const topFrame = (tabId) => chrome.webNavigation.getFrame({ tabId, frameId: 0 }).catch(() => null);
 
   // For the popup: the tab's host and the logins it may offer there, without passwords, or
-  // the reason there are none ("not-https", "locked"; an empty list means no match).
+  // the reason there are none ("no-tab", "not-https", "locked"; an empty list means no match).
   async function loginsForTab(tabId) {
     const top = await topFrame(tabId);
-    const host = hostnameOf(top?.url);
-    if (!httpsOrigin(top?.url)) return { host, reason: "not-https" };
+    if (!top) return { host: "", reason: "no-tab" };
+    const host = hostnameOf(top.url);
+    if (!httpsOrigin(top.url)) return { host, reason: "not-https" };
     const status = await client.request("status");
     if (!status.unlocked) return { host, reason: "locked" };
     const logins = await client.request("for-host", { host, secure: true });

@@ -66,7 +66,17 @@ export async function startSites(t) {
   urls.https = `https://localhost:${secure}`;
   urls.crossOrigin = `https://localhost:${crossOrigin}`;
   urls.http = `http://localhost:${plain}`;
-  t.after(() => Promise.all(servers.map((server) => new Promise((done) => server.close(done)))));
+  t.after(() =>
+    Promise.all(
+      servers.map(
+        (server) =>
+          new Promise((done) => {
+            server.close(done);
+            server.closeAllConnections(); // the browser keeps connections open
+          }),
+      ),
+    ),
+  );
   return urls;
 }
 
@@ -107,6 +117,10 @@ export async function launchBrowser(t, { vault } = {}) {
     removeDir(dir);
   });
   const worker = context.serviceWorkers()[0] ?? (await context.waitForEvent("serviceworker"));
+  // Chromium derived the id from the manifest's key; velkaron-native allows only that one.
+  if (!worker.url().startsWith(`chrome-extension://${EXTENSION_ID}/`)) {
+    throw new Error(`the extension runs as ${worker.url()}, not as ${EXTENSION_ID}`);
+  }
   return { context, worker, vaultPath, configHome: env.XDG_CONFIG_HOME };
 }
 
