@@ -3,12 +3,11 @@
 #include <cstdio>
 #include <exception>
 #include <iostream>
-#include <stdexcept>
 #include <string>
 
-#include <sodium.h>
 #include <nlohmann/json.hpp>
 
+#include "crypto/sodium.hpp"
 #include "prepared_vault.hpp"
 
 int main(int argc, char** argv) {
@@ -16,8 +15,8 @@ int main(int argc, char** argv) {
         std::fputs("Aufruf: velkaron_prepared_vault <pfad> <anzahl>\n", stderr);
         return 2;
     }
+    velkaron::init_sodium();
     try {
-        if (sodium_init() < 0) throw std::runtime_error("libsodium could not be initialised");
         const auto prepared = velkaron::bench::prepare_vault(argv[1], std::stoul(argv[2]));
         const nlohmann::json opens = {{"password", velkaron::bench::MASTER_PASSWORD},
                                       {"recoveryCode", prepared.recovery_code},

@@ -37,7 +37,8 @@ export function createAutofill(client) {
   const grants = new Map(); // documentId -> { tabId, origin, entryId, expires }
 
   // Null when the tab has closed.
-  const topFrame = (tabId) => chrome.webNavigation.getFrame({ tabId, frameId: 0 }).catch(() => null);
+  const topFrame = (tabId) =>
+    chrome.webNavigation.getFrame({ tabId, frameId: 0 }).catch(() => null);
 
   // For the popup: the tab's host and the logins it may offer there, without passwords, or
   // the reason there are none ("no-tab", "not-https", "locked"; an empty list means no match).
@@ -49,7 +50,10 @@ export function createAutofill(client) {
     const status = await client.request("status");
     if (!status.unlocked) return { host, reason: "locked" };
     const logins = await client.request("for-host", { host, secure: true });
-    return { host, logins: logins.map(({ id, host, username, title }) => ({ id, host, username, title })) };
+    return {
+      host,
+      logins: logins.map(({ id, host, username, title }) => ({ id, host, username, title })),
+    };
   }
 
   // Fills the chosen login (or the first matching one when `entryId` is null) into the login

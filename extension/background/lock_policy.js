@@ -11,8 +11,7 @@ export async function idleMinutes() {
 
 // Registers the listeners and returns them, so that a test can call them directly.
 export function installLockPolicy(lock) {
-  const applyIdleMinutes = async () =>
-    chrome.idle.setDetectionInterval((await idleMinutes()) * 60);
+  const applyIdleMinutes = async () => chrome.idle.setDetectionInterval((await idleMinutes()) * 60);
 
   const onIdleStateChanged = async (state) => {
     if (state !== "active") await lock();

@@ -72,7 +72,10 @@ chrome.runtime.onMessage.addListener((message, sender, sendResponse) => {
   }
   const handler = fromExtensionPage(sender) ? POPUP_HANDLERS[message?.type] : undefined;
   if (!handler) return undefined;
-  return answer(Promise.resolve().then(() => handler(message)), sendResponse);
+  return answer(
+    Promise.resolve().then(() => handler(message)),
+    sendResponse,
+  );
 });
 
 // The keyboard command fills the first matching login into the active tab.

@@ -17,7 +17,10 @@
     const left = box.left + window.scrollX;
     const top = box.top + window.scrollY;
     return (
-      left + box.width > 0 && top + box.height > 0 && left < page.scrollWidth && top < page.scrollHeight
+      left + box.width > 0 &&
+      top + box.height > 0 &&
+      left < page.scrollWidth &&
+      top < page.scrollHeight
     );
   }
 

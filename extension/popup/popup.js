@@ -17,28 +17,28 @@ function stateText(status) {
 }
 
 async function showState() {
-    const status = await request("status");
-    byId("state").textContent = stateText(status);
-    byId("state").dataset.state = !status.exists ? "none" : status.unlocked ? "unlocked" : "locked";
-    if (!status.unlocked) {
-      // Nothing of the vault stays on screen once it is locked.
-      forgetList();
-      newLogin(siteHost);
-    }
-    if (!status.exists) {
-      showViews(["create-view"]);
-      return;
-    }
-    if (!status.unlocked) {
-      showViews(["unlock-view", "site-view"]);
-      await renderSite(tabId);
-      return;
-    }
-    showViews(["site-view", "editor-view", "list-view", "account-view"]);
-    const host = await renderSite(tabId);
-    if (host !== siteHost) newLogin(host);
-    siteHost = host;
-    await renderList();
+  const status = await request("status");
+  byId("state").textContent = stateText(status);
+  byId("state").dataset.state = !status.exists ? "none" : status.unlocked ? "unlocked" : "locked";
+  if (!status.unlocked) {
+    // Nothing of the vault stays on screen once it is locked.
+    forgetList();
+    newLogin(siteHost);
+  }
+  if (!status.exists) {
+    showViews(["create-view"]);
+    return;
+  }
+  if (!status.unlocked) {
+    showViews(["unlock-view", "site-view"]);
+    await renderSite(tabId);
+    return;
+  }
+  showViews(["site-view", "editor-view", "list-view", "account-view"]);
+  const host = await renderSite(tabId);
+  if (host !== siteHost) newLogin(host);
+  siteHost = host;
+  await renderList();
 }
 
 // Runs after every change; keeps the outcome of the action that caused it on screen.

@@ -5,7 +5,8 @@ import { button, byId, notify } from "./ui.js";
 const REASONS = {
   "no-tab": () => "Kein Tab gewählt.",
   "not-https": () => "Diese Seite ist nicht über HTTPS geladen: hier wird nichts eingefüllt.",
-  locked: () => "Der Tresor ist gesperrt. Entsperren Sie ihn, um die Anmeldungen dieser Seite zu sehen.",
+  locked: () =>
+    "Der Tresor ist gesperrt. Entsperren Sie ihn, um die Anmeldungen dieser Seite zu sehen.",
   "no-match": (host) => `Keine gespeicherte Anmeldung für ${host}.`,
 };
 
@@ -29,7 +30,8 @@ export async function renderSite(tabId) {
         text,
         button("Einfüllen", async () => {
           const frames = await fill(tabId, login.id);
-          if (frames === 0) throw new Error("Kein sichtbares Anmeldeformular auf dieser Seite gefunden");
+          if (frames === 0)
+            throw new Error("Kein sichtbares Anmeldeformular auf dieser Seite gefunden");
           notify("Eingefüllt.");
         }),
       );

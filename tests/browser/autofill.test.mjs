@@ -21,7 +21,15 @@ const USERNAME = "erika@example.org";
 async function fields(page, frameId) {
   const scope = frameId ? page.frameLocator(`#${frameId}`) : page;
   const values = {};
-  for (const id of ["username", "password", "decoy-hidden", "decoy-invisible", "decoy-transparent", "decoy-offscreen", "decoy-tiny"]) {
+  for (const id of [
+    "username",
+    "password",
+    "decoy-hidden",
+    "decoy-invisible",
+    "decoy-transparent",
+    "decoy-offscreen",
+    "decoy-tiny",
+  ]) {
     const field = scope.locator(`#${id}`);
     if ((await field.count()) > 0) values[id] = await field.inputValue();
   }
@@ -77,7 +85,10 @@ test("the extension in a real browser", async (t) => {
     const code = popup.locator("#recovery-code");
     await code.waitFor();
     assert.match(await code.textContent(), /^[A-HJ-NP-Z2-9]{4}(-[A-HJ-NP-Z2-9]{4}){4}$/);
-    assert.match(await popup.locator("#recovery-view .warning").textContent(), /nur dieses eine Mal/);
+    assert.match(
+      await popup.locator("#recovery-view .warning").textContent(),
+      /nur dieses eine Mal/,
+    );
     await popup.click("#recovery-done");
     await waitForState(popup, "unlocked");
     assert.equal(await code.textContent(), "");
@@ -85,7 +96,10 @@ test("the extension in a real browser", async (t) => {
   });
 
   await t.test("a login for localhost is saved with a generated password", async () => {
-    assert.equal(await popup.locator("#site-reason").textContent(), "Keine gespeicherte Anmeldung für localhost.");
+    assert.equal(
+      await popup.locator("#site-reason").textContent(),
+      "Keine gespeicherte Anmeldung für localhost.",
+    );
     assert.equal(await popup.inputValue("#editor-form [name=host]"), "localhost");
     await popup.fill("#editor-form [name=title]", "Testseite");
     await popup.fill("#editor-form [name=username]", USERNAME);
@@ -129,14 +143,17 @@ test("the extension in a real browser", async (t) => {
     assert.deepEqual(await fields(site), { ...EMPTY_LOGIN_PAGE, username: USERNAME, password });
   });
 
-  await t.test("fields added after load, outside a form, are found; a new-password field is not filled", async () => {
-    await site.goto(`${sites.https}/late.html`);
-    await site.locator("#password").waitFor();
-    assert.equal(await pressFillCommand(worker, siteTab), 1);
-    assert.equal(await site.inputValue("#username"), USERNAME);
-    assert.equal(await site.inputValue("#password"), password);
-    assert.equal(await site.inputValue("#new-password"), "");
-  });
+  await t.test(
+    "fields added after load, outside a form, are found; a new-password field is not filled",
+    async () => {
+      await site.goto(`${sites.https}/late.html`);
+      await site.locator("#password").waitFor();
+      assert.equal(await pressFillCommand(worker, siteTab), 1);
+      assert.equal(await site.inputValue("#username"), USERNAME);
+      assert.equal(await site.inputValue("#password"), password);
+      assert.equal(await site.inputValue("#new-password"), "");
+    },
+  );
 
   await t.test("a page over http is not filled", async () => {
     await site.goto(`${sites.http}/login.html`);
@@ -145,7 +162,11 @@ test("the extension in a real browser", async (t) => {
     assert.equal(await plainPopup.locator("#site-logins li").count(), 0);
     // Not even when the popup asks for the stored login by its id.
     const entryId = await plainPopup.evaluate(async () => {
-      const answer = await chrome.runtime.sendMessage({ type: "velkaron:request", op: "list", members: {} });
+      const answer = await chrome.runtime.sendMessage({
+        type: "velkaron:request",
+        op: "list",
+        members: {},
+      });
       return answer.data[0].id;
     });
     const refused = await plainPopup.evaluate(
@@ -158,16 +179,23 @@ test("the extension in a real browser", async (t) => {
     await plainPopup.close();
   });
 
-  await t.test("only the same-origin frame is filled, not a cross-origin or a sandboxed one", async () => {
-    await site.goto(`${sites.https}/frames.html`);
-    for (const frame of ["same-origin", "cross-origin", "sandboxed"]) {
-      await site.frameLocator(`#${frame}`).locator("#password").waitFor();
-    }
-    assert.equal(await pressFillCommand(worker, siteTab), 1);
-    assert.deepEqual(await fields(site, "same-origin"), { ...EMPTY_LOGIN_PAGE, username: USERNAME, password });
-    assert.deepEqual(await fields(site, "cross-origin"), EMPTY_LOGIN_PAGE);
-    assert.deepEqual(await fields(site, "sandboxed"), EMPTY_LOGIN_PAGE);
-  });
+  await t.test(
+    "only the same-origin frame is filled, not a cross-origin or a sandboxed one",
+    async () => {
+      await site.goto(`${sites.https}/frames.html`);
+      for (const frame of ["same-origin", "cross-origin", "sandboxed"]) {
+        await site.frameLocator(`#${frame}`).locator("#password").waitFor();
+      }
+      assert.equal(await pressFillCommand(worker, siteTab), 1);
+      assert.deepEqual(await fields(site, "same-origin"), {
+        ...EMPTY_LOGIN_PAGE,
+        username: USERNAME,
+        password,
+      });
+      assert.deepEqual(await fields(site, "cross-origin"), EMPTY_LOGIN_PAGE);
+      assert.deepEqual(await fields(site, "sandboxed"), EMPTY_LOGIN_PAGE);
+    },
+  );
 
   await t.test("after lock nothing is filled", async () => {
     await popup.click("#lock");
@@ -196,43 +224,65 @@ test("the extension in a real browser", async (t) => {
     // The browser runs the handler by itself; running it once more here, after the last window
     // has gone, orders its lock before the next popup's first request.
     await worker.evaluate(async () => {
-      while ((await chrome.windows.getAll()).length > 0) await new Promise((resolve) => setTimeout(resolve));
+      while ((await chrome.windows.getAll()).length > 0)
+        await new Promise((resolve) => setTimeout(resolve));
       await self.velkaron.onWindowRemoved();
     });
     popup = await openPopup(context);
     await waitForState(popup, "locked");
   });
 
-  await t.test("a host that has gone is replaced, and the popup shows the vault locked", async () => {
-    await unlock(popup, MASTER);
-    await waitForState(popup, "unlocked");
-    const [pid] = nativeHostPids(binary("VELKARON_NATIVE"), configHome);
-    process.kill(pid, "SIGKILL");
-    await waitForState(popup, "locked");
-    const [replacement] = nativeHostPids(binary("VELKARON_NATIVE"), configHome);
-    assert.notEqual(replacement, pid);
-  });
+  await t.test(
+    "a host that has gone is replaced, and the popup shows the vault locked",
+    async () => {
+      await unlock(popup, MASTER);
+      await waitForState(popup, "unlocked");
+      const [pid] = nativeHostPids(binary("VELKARON_NATIVE"), configHome);
+      process.kill(pid, "SIGKILL");
+      await waitForState(popup, "locked");
+      const [replacement] = nativeHostPids(binary("VELKARON_NATIVE"), configHome);
+      assert.notEqual(replacement, pid);
+    },
+  );
 
-  await t.test("closing the browser ends the host by itself and leaves the vault intact", async () => {
-    const pids = nativeHostPids(binary("VELKARON_NATIVE"), configHome);
-    assert.equal(pids.length, 1, "one host process while the browser runs");
-    const started = Date.now();
-    await context.close();
-    // Chromium kills a host that has not ended about two seconds after closing its port.
-    while (isRunning(pids[0])) {
-      assert.ok(Date.now() - started < 1500, "the host ended within 1.5 s of closing the browser");
-      await new Promise((resolve) => setImmediate(resolve));
-    }
-    t.diagnostic(`host ended ${Date.now() - started} ms after the browser was told to close`);
+  await t.test(
+    "closing the browser ends the host by itself and leaves the vault intact",
+    async () => {
+      const pids = nativeHostPids(binary("VELKARON_NATIVE"), configHome);
+      assert.equal(pids.length, 1, "one host process while the browser runs");
+      const started = Date.now();
+      await context.close();
+      // Chromium kills a host that has not ended about two seconds after closing its port.
+      while (isRunning(pids[0])) {
+        assert.ok(
+          Date.now() - started < 1500,
+          "the host ended within 1.5 s of closing the browser",
+        );
+        await new Promise((resolve) => setImmediate(resolve));
+      }
+      t.diagnostic(`host ended ${Date.now() - started} ms after the browser was told to close`);
 
-    const { status, responses } = await askLineHost(vaultPath, [
-      { id: 1, op: "unlock", password: MASTER },
-      { id: 2, op: "for-host", host: "localhost", secure: true },
-    ]);
-    assert.equal(status, 0);
-    assert.deepEqual(responses, [
-      { id: 1, ok: true, data: { entries: 1, unlocked: true } },
-      { id: 2, ok: true, data: [{ host: "localhost", id: responses[1].data[0].id, password, title: "Testseite", username: USERNAME }] },
-    ]);
-  });
+      const { status, responses } = await askLineHost(vaultPath, [
+        { id: 1, op: "unlock", password: MASTER },
+        { id: 2, op: "for-host", host: "localhost", secure: true },
+      ]);
+      assert.equal(status, 0);
+      assert.deepEqual(responses, [
+        { id: 1, ok: true, data: { entries: 1, unlocked: true } },
+        {
+          id: 2,
+          ok: true,
+          data: [
+            {
+              host: "localhost",
+              id: responses[1].data[0].id,
+              password,
+              title: "Testseite",
+              username: USERNAME,
+            },
+          ],
+        },
+      ]);
+    },
+  );
 });

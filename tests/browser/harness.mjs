@@ -12,7 +12,10 @@ import { chromium } from "playwright-core";
 
 const HERE = path.dirname(fileURLToPath(import.meta.url));
 export const EXTENSION_DIR = path.resolve(HERE, "../../extension");
-export const EXTENSION_ID = readFileSync(path.join(EXTENSION_DIR, "extension-id.txt"), "utf8").trim();
+export const EXTENSION_ID = readFileSync(
+  path.join(EXTENSION_DIR, "extension-id.txt"),
+  "utf8",
+).trim();
 const CHROMIUM = "/usr/lib/chromium/chromium";
 
 // Set by ctest (tests/CMakeLists.txt) to the binaries of the build under test.
@@ -34,15 +37,34 @@ export function tempDir(t, prefix) {
 function selfSignedCertificate(dir) {
   const key = path.join(dir, "key.pem");
   const cert = path.join(dir, "cert.pem");
-  execFileSync("openssl", [
-    "req", "-x509", "-newkey", "rsa:2048", "-nodes", "-days", "1", "-subj", "/CN=localhost",
-    "-addext", "subjectAltName=DNS:localhost", "-keyout", key, "-out", cert,
-  ], { stdio: "ignore" });
+  execFileSync(
+    "openssl",
+    [
+      "req",
+      "-x509",
+      "-newkey",
+      "rsa:2048",
+      "-nodes",
+      "-days",
+      "1",
+      "-subj",
+      "/CN=localhost",
+      "-addext",
+      "subjectAltName=DNS:localhost",
+      "-keyout",
+      key,
+      "-out",
+      cert,
+    ],
+    { stdio: "ignore" },
+  );
   return { key: readFileSync(key), cert: readFileSync(cert) };
 }
 
 function listen(server) {
-  return new Promise((resolve) => server.listen(0, "127.0.0.1", () => resolve(server.address().port)));
+  return new Promise((resolve) =>
+    server.listen(0, "127.0.0.1", () => resolve(server.address().port)),
+  );
 }
 
 // Serves site/: the same pages at https://localhost:A, at https://localhost:B (another origin
@@ -61,7 +83,11 @@ export async function startSites(t) {
     }
     response.writeHead(200, { "content-type": "text/html; charset=utf-8" }).end(body);
   };
-  const servers = [https.createServer(tls, handler), https.createServer(tls, handler), http.createServer(handler)];
+  const servers = [
+    https.createServer(tls, handler),
+    https.createServer(tls, handler),
+    http.createServer(handler),
+  ];
   const [secure, crossOrigin, plain] = await Promise.all(servers.map(listen));
   urls.https = `https://localhost:${secure}`;
   urls.crossOrigin = `https://localhost:${crossOrigin}`;
@@ -91,10 +117,19 @@ export async function launchBrowser(t, { vault } = {}) {
     XDG_DATA_HOME: path.join(dir, "data"),
   };
   const vaultPath = vault ?? path.join(dir, "tresor.json");
-  execFileSync(binary("VELKARON_NATIVE"), [
-    "install", "--browser", "chromium", "--manifest-dir", path.join(profile, "NativeMessagingHosts"),
-    "--vault", vaultPath,
-  ], { env, stdio: "inherit" });
+  execFileSync(
+    binary("VELKARON_NATIVE"),
+    [
+      "install",
+      "--browser",
+      "chromium",
+      "--manifest-dir",
+      path.join(profile, "NativeMessagingHosts"),
+      "--vault",
+      vaultPath,
+    ],
+    { env, stdio: "inherit" },
+  );
 
   const context = await chromium.launchPersistentContext(profile, {
     executablePath: CHROMIUM,
@@ -110,6 +145,7 @@ export async function launchBrowser(t, { vault } = {}) {
       "--disable-sync",
       "--no-first-run",
       "--disable-gpu",
+      "--disable-quic",
     ],
   });
   t.after(async () => {
@@ -174,12 +210,17 @@ export function isRunning(pid) {
 // Runs the line host on a vault and answers the given request lines.
 export function askLineHost(vaultPath, requests) {
   return new Promise((resolve, reject) => {
-    const host = spawn(binary("VELKARON_VAULT"), [vaultPath], { stdio: ["pipe", "pipe", "inherit"] });
+    const host = spawn(binary("VELKARON_VAULT"), [vaultPath], {
+      stdio: ["pipe", "pipe", "inherit"],
+    });
     let output = "";
     host.stdout.on("data", (chunk) => (output += chunk));
     host.on("error", reject);
     host.on("close", (status) => {
-      const responses = output.split("\n").filter(Boolean).map((line) => JSON.parse(line));
+      const responses = output
+        .split("\n")
+        .filter(Boolean)
+        .map((line) => JSON.parse(line));
       resolve({ status, responses });
     });
     host.stdin.end(requests.map((request) => JSON.stringify(request) + "\n").join(""));

@@ -19,13 +19,19 @@ test("a vault of 10,000 logins lists and searches in the popup", async (t) => {
   await popup.fill("#unlock-form [name=password]", opens.password);
   await popup.click("#unlock-form button[type=submit]");
   await popup.locator("#list-count", { hasText: String(COUNT) }).waitFor();
-  assert.equal(await popup.locator("#state").textContent(), `Tresor entsperrt · ${COUNT} Anmeldungen`);
+  assert.equal(
+    await popup.locator("#state").textContent(),
+    `Tresor entsperrt · ${COUNT} Anmeldungen`,
+  );
 
   const rows = popup.locator("#list-rows li");
   const rendered = await rows.count();
   assert.ok(rendered > 0 && rendered < 50, `${rendered} rows in the document`);
   // Sorted by host as bytes: site0, site1, site10, site100, ...
-  assert.match(await rows.first().textContent(), /^Login 0user0@mail\.example · site0\.example\.com/);
+  assert.match(
+    await rows.first().textContent(),
+    /^Login 0user0@mail\.example · site0\.example\.com/,
+  );
 
   // Scrolled to the end, the last rows are in the document and the first are not.
   await popup.locator("#list-viewport").evaluate((viewport) => {
