@@ -1,7 +1,7 @@
 // The service worker: holds the one port to the native host and answers the popup and the
 // content scripts.
 import { createAutofill } from "./autofill.js";
-import { copyForAWhile } from "./clipboard.js";
+import { clearClipboard, copyForAWhile } from "./clipboard.js";
 import { installLockPolicy } from "./lock_policy.js";
 import { NativeClient } from "./native_client.js";
 
@@ -85,5 +85,6 @@ async function onCommand(command, tab) {
 }
 chrome.commands.onCommand.addListener(onCommand);
 
-// For the browser tests, which cannot press keys outside a page or make the system idle.
-self.velkaron = { onCommand, ...lockPolicy };
+// For the browser tests, which cannot press keys outside a page, make the system idle or
+// wait half a minute for the clipboard to be cleared.
+self.velkaron = { onCommand, clearClipboard, ...lockPolicy };

@@ -70,7 +70,10 @@ test("the extension in a real browser", async (t) => {
   await site.goto(`${sites.https}/login.html`);
   const siteTab = await tabIdOf(worker, site);
   let popup = await openPopup(context, siteTab);
+  await context.grantPermissions(["clipboard-read", "clipboard-write"], { origin: sites.https });
+  const clipboard = () => site.evaluate(() => navigator.clipboard.readText());
   let password; // the stored login's password, generated in the popup
+  let recoveryCode;
 
   await t.test("creating a vault shows the recovery code once", async () => {
     assert.equal(await popup.locator("#state").textContent(), "Noch kein Tresor angelegt");
@@ -84,11 +87,15 @@ test("the extension in a real browser", async (t) => {
     await popup.click("#create-form button[type=submit]");
     const code = popup.locator("#recovery-code");
     await code.waitFor();
-    assert.match(await code.textContent(), /^[A-HJ-NP-Z2-9]{4}(-[A-HJ-NP-Z2-9]{4}){4}$/);
+    recoveryCode = await code.textContent();
+    assert.match(recoveryCode, /^[A-HJ-NP-Z2-9]{4}(-[A-HJ-NP-Z2-9]{4}){4}$/);
     assert.match(
       await popup.locator("#recovery-view .warning").textContent(),
       /nur dieses eine Mal/,
     );
+    await popup.click("#copy-recovery");
+    await popup.locator("#notice", { hasText: "Code kopiert" }).waitFor();
+    assert.equal(await clipboard(), recoveryCode);
     await popup.click("#recovery-done");
     await waitForState(popup, "unlocked");
     assert.equal(await code.textContent(), "");
@@ -113,6 +120,15 @@ test("the extension in a real browser", async (t) => {
     assert.equal(await popup.locator("#list-count").textContent(), "1");
   });
 
+  await t.test("a copied password stays on the clipboard until it is cleared", async () => {
+    const row = popup.locator("#list-rows li", { hasText: USERNAME });
+    await row.getByRole("button", { name: "Kopieren" }).click();
+    await popup.locator("#notice", { hasText: "in 30 Sekunden geleert" }).waitFor();
+    assert.equal(await clipboard(), password);
+    await worker.evaluate(() => self.velkaron.clearClipboard());
+    assert.equal(await clipboard(), "");
+  });
+
   await t.test("lock, a wrong password, unlock", async () => {
     await popup.click("#lock");
     await waitForState(popup, "locked");
@@ -123,6 +139,52 @@ test("the extension in a real browser", async (t) => {
     await unlock(popup, MASTER);
     await waitForState(popup, "unlocked");
     await popup.locator("#site-logins li", { hasText: USERNAME }).waitFor();
+  });
+
+  await t.test("another login is edited and deleted; the list follows", async () => {
+    await popup.fill("#editor-form [name=host]", "konto.example.org");
+    await popup.fill("#editor-form [name=username]", "erika");
+    await popup.fill("#editor-form [name=password]", "altes-passwort");
+    await popup.click("#editor-form button[type=submit]");
+    const row = popup.locator("#list-rows li", { hasText: "konto.example.org" });
+    await row.getByRole("button", { name: "Bearbeiten" }).click();
+    await popup.locator("#editor-heading", { hasText: "Anmeldung bearbeiten" }).waitFor();
+    assert.equal(await popup.inputValue("#editor-form [name=password]"), "altes-passwort");
+    await popup.fill("#editor-form [name=username]", "erika.m");
+    await popup.fill("#editor-form [name=password]", "neues-passwort");
+    await popup.click("#editor-form button[type=submit]");
+    await popup.locator("#notice", { hasText: "Anmeldung geändert." }).waitFor();
+    // Changed in place: still two logins, the edited one under its new user name.
+    await row.filter({ hasText: "erika.m" }).waitFor();
+    assert.equal(await popup.locator("#list-count").textContent(), "2");
+    await row.getByRole("button", { name: "Anzeigen" }).click();
+    await row.locator("code", { hasText: "neues-passwort" }).waitFor();
+
+    await row.getByRole("button", { name: "Löschen" }).click();
+    await row.getByRole("button", { name: "Wirklich löschen?" }).click();
+    await popup.locator("#notice", { hasText: "Anmeldung gelöscht." }).waitFor();
+    await popup.locator("#list-count", { hasText: /^1$/ }).waitFor();
+    assert.equal(await row.count(), 0);
+  });
+
+  await t.test("the master password changes; the recovery code still unlocks", async () => {
+    const change = async (from, to) => {
+      await popup.locator("#account-view summary", { hasText: "Master-Passwort ändern" }).click();
+      await popup.fill("#change-form [name=password]", from);
+      await popup.fill("#change-form [name=new_password]", to);
+      await popup.fill("#change-form [name=repeat]", to);
+      await popup.click("#change-form button[type=submit]");
+      await popup.locator("#notice", { hasText: "Master-Passwort geändert." }).waitFor();
+      await popup.locator("#account-view summary", { hasText: "Master-Passwort ändern" }).click();
+    };
+    await change(MASTER, "ganz-neues-passwort");
+    await popup.click("#lock");
+    await waitForState(popup, "locked");
+    await popup.locator("summary", { hasText: "Master-Passwort vergessen?" }).click();
+    await popup.fill("#recovery-form [name=code]", recoveryCode.toLowerCase());
+    await popup.click("#recovery-form button[type=submit]");
+    await waitForState(popup, "unlocked");
+    await change("ganz-neues-passwort", MASTER);
   });
 
   await t.test("the popup's fill puts exactly the stored login into the HTTPS page", async () => {
