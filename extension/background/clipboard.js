@@ -1,7 +1,7 @@
 // Copies a secret to the clipboard and clears it again after a while. A service worker has no
 // clipboard, so an offscreen document does the writing.
 
-export const CLEAR_AFTER_MS = 30_000;
+const CLEAR_AFTER_MS = 30_000;
 const OFFSCREEN_URL = "offscreen/clipboard.html";
 
 let clearTimer = null;
@@ -19,6 +19,7 @@ async function writeClipboard(text) {
 }
 
 export async function clearClipboard() {
+  clearTimeout(clearTimer);
   clearTimer = null;
   await writeClipboard("");
   await chrome.offscreen.closeDocument();

@@ -2,7 +2,7 @@
 // the configured time, and when the last browser window closes.
 
 export const IDLE_MINUTES_KEY = "idleLockMinutes";
-export const DEFAULT_IDLE_MINUTES = 10;
+const DEFAULT_IDLE_MINUTES = 10;
 
 export async function idleMinutes() {
   const stored = await chrome.storage.local.get(IDLE_MINUTES_KEY);

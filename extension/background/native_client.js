@@ -2,7 +2,7 @@
 // process, so the port stays open while the vault is in use; a new port means a new process,
 // which starts locked.
 
-export const HOST_NAME = "velkaron.vault";
+const HOST_NAME = "velkaron.vault";
 
 export class NativeClient {
   #connect;
