@@ -21,7 +21,7 @@
 #include <nlohmann/json.hpp>
 
 #include "base/utf8.hpp"
-#include "host/session.hpp"
+#include "host/line_session.hpp"
 #include "protocol/framing.hpp"
 #include "protocol/request.hpp"
 #include "state/host_state.hpp"
@@ -116,7 +116,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     state.kdf_params = {8, 1, 1};
     const int in = memory_file(input);
     const int out = memory_file({});
-    velkaron::serve(state, in, out);
+    velkaron::serve_lines(state, in, out);
     state.lock();
     const std::string output = read_back(out);
     ::close(in);

@@ -11,7 +11,7 @@
 #include "base/utf8.hpp"
 #include "crypto/sodium.hpp"
 #include "host/hardening.hpp"
-#include "host/session.hpp"
+#include "host/line_session.hpp"
 #include "state/host_state.hpp"
 
 namespace {
@@ -42,7 +42,7 @@ int main(int argc, char** argv) {
     velkaron::HostState state{std::string(path)};
     velkaron::set_fatal_cleanup([](void* s) { static_cast<velkaron::HostState*>(s)->lock(); },
                                 &state);
-    velkaron::serve(state, STDIN_FILENO, STDOUT_FILENO);
+    velkaron::serve_lines(state, STDIN_FILENO, STDOUT_FILENO);
     state.lock();
     return 0;
 }

@@ -10,7 +10,7 @@
 #include <string>
 #include <vector>
 
-#include "host/session.hpp"
+#include "host/line_session.hpp"
 #include "keys/keys_fixture.hpp"
 #include "reliability/small_vault.hpp"
 #include "support/host_process.hpp"

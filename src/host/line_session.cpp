@@ -1,4 +1,4 @@
-#include "host/session.hpp"
+#include "host/line_session.hpp"
 
 #include <sodium.h>
 
@@ -7,29 +7,18 @@
 #include <string_view>
 
 #include "base/posix.hpp"
-#include "host/dispatch.hpp"
+#include "host/answer.hpp"
 #include "protocol/framing.hpp"
-#include "protocol/request.hpp"
-#include "protocol/response.hpp"
 
 namespace velkaron {
 namespace {
 
-Response too_long() {
-    return {0, fail("Anfrage unlesbar: line too long at line 1 column " +
-                    std::to_string(MAX_LINE + 1))};
+Reply too_long() {
+    return unreadable("line too long at line 1 column " + std::to_string(MAX_LINE + 1));
 }
 
-Response answer(HostState& state, std::string_view line) {
-    if (line.size() > MAX_LINE) return too_long();
-    auto request = parse_request(line);
-    if (!request) return {0, fail("Anfrage unlesbar: " + request.error())};
-    return {request->id, dispatch(state, *request)};
-}
-
-bool respond(const Response& response, int output_fd) {
-    auto encoded = encode_response(response);
-    std::string out = encoded ? std::move(*encoded) : std::string(FALLBACK_LINE);
+bool respond(Reply reply, int output_fd) {
+    std::string& out = reply.text;
     out += '\n';
     const bool written = write_all(output_fd, out) == 0;
     sodium_memzero(out.data(), out.size());  // a revealed password must not linger
@@ -122,14 +111,15 @@ class LineReader {
 
 }  // namespace
 
-void serve(HostState& state, int input_fd, int output_fd) {
+void serve_lines(HostState& state, int input_fd, int output_fd) {
     LineReader reader(input_fd);
     reader.run([&](std::string_view line, bool over_limit) {
         if (over_limit) return respond(too_long(), output_fd);
         Utf8Scanner scanner;
         if (!scanner.feed(line) || !scanner.complete()) return false;
         if (scanner.blank()) return true;
-        return respond(answer(state, strip_line_ending(line)), output_fd);
+        const std::string_view request = strip_line_ending(line);
+        return respond(request.size() > MAX_LINE ? too_long() : answer(state, request), output_fd);
     });
 }
 
