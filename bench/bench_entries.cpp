@@ -3,11 +3,8 @@
 // then saves the whole vault). Save alone is measured beside put, so that put's own share shows.
 
 #include <benchmark/benchmark.h>
-#include <stdlib.h>
 
 #include <array>
-#include <filesystem>
-#include <stdexcept>
 #include <string>
 
 #include "crypto/seal.hpp"
@@ -15,6 +12,7 @@
 #include "entries/entry.hpp"
 #include "entries/operations.hpp"
 #include "state/host_state.hpp"
+#include "support/temp_dir.hpp"
 #include "vault/storage.hpp"
 
 namespace velkaron {
@@ -22,8 +20,7 @@ namespace {
 
 class BenchVault {
   public:
-    explicit BenchVault(std::size_t count)
-        : dir_(make_dir()), state_((dir_ / "vault.json").string()) {
+    explicit BenchVault(std::size_t count) : state_(dir_.file("vault.json")) {
         constexpr std::array<unsigned char, KEY_LEN> KEY{42};
         state_.key.emplace(KEY);
         state_.vault.emplace();
@@ -43,22 +40,11 @@ class BenchVault {
             state_.vault->entries.push_back(SealedEntry{std::move(id), std::move(*sealed)});
         }
     }
-    ~BenchVault() { std::filesystem::remove_all(dir_); }
-    BenchVault(const BenchVault&) = delete;
-    BenchVault& operator=(const BenchVault&) = delete;
-
     static std::string host(std::size_t i) { return "site" + std::to_string(i) + ".example.com"; }
     HostState& state() { return state_; }
 
   private:
-    static std::filesystem::path make_dir() {
-        std::string pattern =
-            (std::filesystem::temp_directory_path() / "velkaron-bench-XXXXXX").string();
-        if (::mkdtemp(pattern.data()) == nullptr) throw std::runtime_error("mkdtemp failed");
-        return pattern;
-    }
-
-    std::filesystem::path dir_;
+    testing_support::TempDir dir_;
     HostState state_;
 };
 

@@ -5,7 +5,6 @@
 //   velkaron_load --host PATH --ideal PATH [--runs N] --out FILE
 
 #include <sodium.h>
-#include <stdlib.h>
 
 #include <array>
 #include <chrono>
@@ -18,7 +17,6 @@
 
 #include <nlohmann/json.hpp>
 
-#include "child.hpp"
 #include "crypto/bytes.hpp"
 #include "crypto/derive_key.hpp"
 #include "crypto/random.hpp"
@@ -26,11 +24,15 @@
 #include "measure.hpp"
 #include "prepared_vault.hpp"
 #include "stats.hpp"
+#include "support/child_process.hpp"
+#include "support/temp_dir.hpp"
 
 namespace velkaron::bench {
 namespace {
 
 namespace fs = std::filesystem;
+using testing_support::ChildProcess;
+using testing_support::TempDir;
 
 constexpr std::size_t PIPELINED = 100'000;
 constexpr std::size_t ROUND_TRIP_WARMUP = 1'000;
@@ -72,28 +74,6 @@ Options parse_options(int argc, char** argv) {
     return options;
 }
 
-class TempDir {
-  public:
-    TempDir() {
-        std::string pattern = (fs::temp_directory_path() / "velkaron-load-XXXXXX").string();
-        if (::mkdtemp(pattern.data()) == nullptr) throw std::runtime_error("mkdtemp failed");
-        path_ = pattern;
-    }
-    ~TempDir() {
-        std::error_code ignored;
-        fs::remove_all(path_, ignored);
-    }
-    TempDir(const TempDir&) = delete;
-    TempDir& operator=(const TempDir&) = delete;
-
-    [[nodiscard]] std::string file(const std::string& name) const {
-        return (path_ / name).string();
-    }
-
-  private:
-    fs::path path_;
-};
-
 std::string request(std::string_view op, nlohmann::json members = nlohmann::json::object()) {
     members["id"] = 1;
     members["op"] = op;
@@ -106,8 +86,8 @@ std::string copy_of(const PreparedVault& vault, const std::string& copy) {
     return copy;
 }
 
-void expect_clean_exit(Child& child) {
-    if (const int status = child.finish(); status != 0) {
+void expect_clean_exit(ChildProcess& child) {
+    if (const int status = child.wait(); status != 0) {
         throw std::runtime_error("child exited with status " + std::to_string(status));
     }
 }
@@ -131,15 +111,15 @@ void measure_status(const Options& options, const std::string& vault_path, Figur
         double rate;
         std::vector<double> round_trips;
     };
-    auto sample = [&](Child& child) {
+    auto sample = [&](ChildProcess& child) {
         Sample s{pipelined_rate(child, status_lines, PIPELINED),
                  round_trips_us(child, status, ROUND_TRIP_WARMUP, ROUND_TRIPS)};
         return s;
     };
-    Child ideal(options.ideal, {vault_path});
+    ChildProcess ideal(options.ideal, {vault_path});
     const Sample base = sample(ideal);
     expect_clean_exit(ideal);
-    Child host(options.host, {vault_path});
+    ChildProcess host(options.host, {vault_path});
     const Sample served = sample(host);
     const double generate_rate =
         pipelined_rate(host, numbered_requests("generate", PIPELINED), PIPELINED);
@@ -167,7 +147,7 @@ void measure_keys(const Options& options, const PreparedVault& vault, const Temp
     const double derive = derive_key_ms();
     figures.add("derive_key", "derive_key (64 MiB, 3 passes, 1 lane) in the driver", "ms", derive);
 
-    Child creator(options.host, {dir.file("created.vault")});
+    ChildProcess creator(options.host, {dir.file("created.vault")});
     const double create = timed_ms(creator, request("create", {{"password", MASTER_PASSWORD}}));
     expect_clean_exit(creator);
     fs::remove(dir.file("created.vault"));
@@ -175,7 +155,7 @@ void measure_keys(const Options& options, const PreparedVault& vault, const Temp
     figures.add("create_ratio", "create ÷ derive_key", "×", create / derive);
 
     const std::string label = " (" + std::to_string(vault.count) + " logins)";
-    Child host(options.host, {copy_of(vault, dir.file("keys.vault"))});
+    ChildProcess host(options.host, {copy_of(vault, dir.file("keys.vault"))});
     figures.add("unlock_recovery", "unlock-recovery" + label, "ms",
                 timed_ms(host, request("unlock-recovery", {{"code", vault.recovery_code}})));
     figures.add("change_password", "change-password" + label, "ms",
@@ -184,7 +164,7 @@ void measure_keys(const Options& options, const PreparedVault& vault, const Temp
     expect_clean_exit(host);
 }
 
-double median_ms(Child& host, const std::string& line) {
+double median_ms(ChildProcess& host, const std::string& line) {
     std::vector<double> samples;
     for (std::size_t i = 0; i < REPEATS; ++i) samples.push_back(timed_ms(host, line));
     return median(samples);
@@ -201,13 +181,13 @@ void measure_entries(const Options& options, const PreparedVault& vault, const T
     const std::size_t last = vault.count - 1;
     // The ratio's derive_key comes right before the unlock, so that both meet the same load.
     const double derive = derive_key_ms();
-    Child host(options.host, {copy_of(vault, dir.file("entries.vault"))});
+    ChildProcess host(options.host, {copy_of(vault, dir.file("entries.vault"))});
     const double unlock = timed_ms(host, request("unlock", {{"password", MASTER_PASSWORD}}));
     figures.add("unlock_" + n, "unlock" + label, "ms", unlock);
     figures.add("unlock_ratio_" + n, "unlock" + label + " ÷ derive_key just before", "×",
                 unlock / derive);
     figures.add("unlock_peak_rss_" + n, "peak RSS after unlock" + label, "MiB",
-                static_cast<double>(host.peak_rss_kib()) / 1024.0);
+                static_cast<double>(peak_rss_kib(host.pid())) / 1024.0);
     figures.add("vault_size_" + n, "vault file size" + label, "MiB",
                 static_cast<double>(vault.file_bytes) / MIB);
     figures.add("list_" + n, "list" + label, "ms", median_ms(host, request("list")));
@@ -234,7 +214,7 @@ void measure_entries(const Options& options, const PreparedVault& vault, const T
     figures.add("put_search_" + n, "put without entry_id − put with entry_id" + label, "ms",
                 median(difference));
     figures.add("peak_rss_" + n, "peak RSS after all of the above" + label, "MiB",
-                static_cast<double>(host.peak_rss_kib()) / 1024.0);
+                static_cast<double>(peak_rss_kib(host.pid())) / 1024.0);
     expect_clean_exit(host);
 }
 

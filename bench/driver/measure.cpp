@@ -1,6 +1,7 @@
 #include "measure.hpp"
 
 #include <chrono>
+#include <fstream>
 #include <future>
 #include <stdexcept>
 
@@ -13,10 +14,10 @@ double seconds_since(Clock::time_point start) {
     return std::chrono::duration<double>(Clock::now() - start).count();
 }
 
-void expect_ok(std::string_view response, std::string_view request) {
-    if (!response_ok(response)) {
-        throw std::runtime_error("request " + std::string(request) +
-                                 " failed: " + std::string(response));
+void expect_ok(const std::optional<std::string>& response, std::string_view request) {
+    if (!response) throw std::runtime_error("child output ended before a response");
+    if (!response_ok(*response)) {
+        throw std::runtime_error("request " + std::string(request) + " failed: " + *response);
     }
 }
 
@@ -41,24 +42,24 @@ bool response_ok(std::string_view line) {
     return digits != 0 && digits != std::string_view::npos && line.substr(digits).starts_with(OK);
 }
 
-double pipelined_rate(Child& child, const std::string& requests, std::size_t count) {
+double pipelined_rate(ChildProcess& child, const std::string& requests, std::size_t count) {
     const auto start = Clock::now();
-    auto writer = std::async(std::launch::async, [&] { child.send(requests); });
-    for (std::size_t i = 0; i < count; ++i) expect_ok(child.read_line(), "(pipelined)");
+    auto writer = std::async(std::launch::async, [&] { child.send_raw(requests); });
+    for (std::size_t i = 0; i < count; ++i) expect_ok(child.receive(), "(pipelined)");
     const double elapsed = seconds_since(start);
     writer.get();
     return static_cast<double>(count) / elapsed;
 }
 
-std::vector<double> round_trips_us(Child& child, std::string_view request, std::size_t warmup,
-                                   std::size_t count) {
+std::vector<double> round_trips_us(ChildProcess& child, std::string_view request,
+                                   std::size_t warmup, std::size_t count) {
     const std::string line = std::string(request) + '\n';
     std::vector<double> samples;
     samples.reserve(count);
     for (std::size_t i = 0; i < warmup + count; ++i) {
         const auto start = Clock::now();
-        child.send(line);
-        const std::string_view response = child.read_line();
+        child.send_raw(line);
+        const auto response = child.receive();
         const double elapsed = seconds_since(start);
         expect_ok(response, request);
         if (i >= warmup) samples.push_back(elapsed * 1e6);
@@ -66,14 +67,27 @@ std::vector<double> round_trips_us(Child& child, std::string_view request, std::
     return samples;
 }
 
-double timed_ms(Child& child, std::string_view request) {
+double timed_ms(ChildProcess& child, std::string_view request) {
     const std::string line = std::string(request) + '\n';
     const auto start = Clock::now();
-    child.send(line);
-    const std::string_view response = child.read_line();
+    child.send_raw(line);
+    const auto response = child.receive();
     const double elapsed = seconds_since(start);
     expect_ok(response, request);
     return elapsed * 1e3;
+}
+
+long peak_rss_kib(pid_t pid) {
+    std::ifstream status("/proc/" + std::to_string(pid) + "/status");
+    std::string field;
+    while (status >> field) {
+        if (field == "VmHWM:") {
+            long kib = 0;
+            status >> kib;
+            return kib;
+        }
+    }
+    throw std::runtime_error("no VmHWM for process " + std::to_string(pid));
 }
 
 }  // namespace velkaron::bench

@@ -6,7 +6,7 @@
 #include <random>
 
 #include "crypto/bytes.hpp"
-#include "crypto/hex.hpp"
+#include "support/hex.hpp"
 
 namespace velkaron {
 namespace {

@@ -11,9 +11,9 @@
 #include <thread>
 #include <vector>
 
-#include "keys/keys_fixture.hpp"
-#include "reliability/small_vault.hpp"
 #include "support/host_process.hpp"
+#include "support/keys_fixture.hpp"
+#include "support/small_vault.hpp"
 #include "support/temp_dir.hpp"
 
 namespace velkaron {

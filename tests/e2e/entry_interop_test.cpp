@@ -2,7 +2,6 @@
 // the libraries alone: the binary's entries open from their parts (vault key from Argon2id and
 // "vault-key", each entry under its id), and an entry sealed outside opens in the binary.
 
-#include <argon2.h>
 #include <gtest/gtest.h>
 #include <sodium.h>
 #include <sys/stat.h>
@@ -13,73 +12,53 @@
 #include <string>
 #include <vector>
 
+#include "crypto/bytes.hpp"
+#include "support/fixed_bytes.hpp"
 #include "support/host_process.hpp"
 #include "support/libsodium_base64.hpp"
+#include "support/outside_crypto.hpp"
 #include "support/temp_dir.hpp"
 
 namespace velkaron {
 namespace {
 
+using testing_support::argon2id_outside;
+using testing_support::Bytes;
+using testing_support::counting_bytes;
+using testing_support::libsodium_base64;
+using testing_support::libsodium_unbase64;
+using testing_support::open_outside;
 using testing_support::read_file;
 using testing_support::run_host;
+using testing_support::seal_outside;
 using testing_support::TempDir;
 using testing_support::write_file;
-using Bytes = std::vector<unsigned char>;
 using Json = nlohmann::ordered_json;
 
 constexpr const char* PASSWORD = "korrekt-pferd-batterie";
-constexpr std::size_t TAG_BYTES = crypto_aead_xchacha20poly1305_ietf_ABYTES;
 
 std::string text_of(const Bytes& bytes) {
     return std::string(bytes.begin(), bytes.end());
 }
 
-std::string to_base64(const Bytes& bytes) {
-    return testing_support::libsodium_base64(bytes);
-}
-
-Bytes from_base64(const std::string& text) {
-    return testing_support::libsodium_unbase64(text);
-}
-
 std::optional<Bytes> open_sealed(const Bytes& key, const std::string& nonce, const std::string& ct,
                                  std::string_view associated_data) {
-    const Bytes n = from_base64(nonce);
-    const Bytes c = from_base64(ct);
-    if (n.size() != crypto_aead_xchacha20poly1305_ietf_NPUBBYTES || c.size() < TAG_BYTES) {
-        return std::nullopt;
-    }
-    Bytes plaintext(c.size() - TAG_BYTES);
-    if (crypto_aead_xchacha20poly1305_ietf_decrypt(
-            plaintext.data(), nullptr, nullptr, c.data(), c.size(),
-            reinterpret_cast<const unsigned char*>(associated_data.data()), associated_data.size(),
-            n.data(), key.data()) != 0) {
-        return std::nullopt;
-    }
-    return plaintext;
+    return open_outside(key, libsodium_unbase64(nonce), libsodium_unbase64(ct), associated_data);
 }
 
-Json seal_outside(const Bytes& key, const Bytes& nonce, const std::string& plaintext,
-                  std::string_view associated_data) {
-    Bytes ct(plaintext.size() + TAG_BYTES);
-    crypto_aead_xchacha20poly1305_ietf_encrypt(
-        ct.data(), nullptr, reinterpret_cast<const unsigned char*>(plaintext.data()),
-        plaintext.size(), reinterpret_cast<const unsigned char*>(associated_data.data()),
-        associated_data.size(), nullptr, nonce.data(), key.data());
-    return {{"nonce", to_base64(nonce)}, {"ct", to_base64(ct)}};
+Json sealed_outside(const Bytes& key, const Bytes& nonce, const std::string& plaintext,
+                    std::string_view associated_data) {
+    return {
+        {"nonce", libsodium_base64(nonce)},
+        {"ct", libsodium_base64(seal_outside(key, nonce, bytes_of(plaintext), associated_data))}};
 }
 
-// The vault key of a document, through libargon2's own Argon2id (version 0x13) with the
-// numbers and the salt of the password record.
+// The vault key of a document, through Argon2id with the numbers and the salt of the password
+// record.
 Bytes vault_key_of(const Json& vault, std::string_view password) {
     const Json& kdf = vault["kdf"];
-    const Bytes salt = from_base64(kdf["salt"].get<std::string>());
-    Bytes key(32);
-    EXPECT_EQ(argon2id_hash_raw(kdf["iterations"].get<std::uint32_t>(),
-                                kdf["memory_kib"].get<std::uint32_t>(),
-                                kdf["parallelism"].get<std::uint32_t>(), password.data(),
-                                password.size(), salt.data(), salt.size(), key.data(), key.size()),
-              ARGON2_OK);
+    const Bytes key =
+        argon2id_outside(password, libsodium_unbase64(kdf["salt"].get<std::string>()), kdf);
     const auto vault_key = open_sealed(key, vault["wrapped_key"]["nonce"].get<std::string>(),
                                        vault["wrapped_key"]["ct"].get<std::string>(), "vault-key");
     EXPECT_TRUE(vault_key.has_value()) << "wrapped_key does not open with the password key";
@@ -123,7 +102,7 @@ TEST(EntryInterop, DocumentIsCompactInTheDocumentedOrder) {
         EXPECT_EQ((*kdf)["memory_kib"], 65536);
         EXPECT_EQ((*kdf)["iterations"], 3);
         EXPECT_EQ((*kdf)["parallelism"], 1);
-        EXPECT_EQ(from_base64((*kdf)["salt"].get<std::string>()).size(), 16U);
+        EXPECT_EQ(libsodium_unbase64((*kdf)["salt"].get<std::string>()).size(), 16U);
     }
     EXPECT_NE(vault["kdf"]["salt"], vault["recovery"]["kdf"]["salt"]);
     EXPECT_EQ(names_of(vault["wrapped_key"]), (std::vector<std::string>{"nonce", "ct"}));
@@ -192,12 +171,11 @@ TEST(EntryInterop, EntrySealedOutsideOpensInTheBinary) {
     const std::string record =
         R"({"updated_at":1700000000,"created_at":1600000000,"password":"von außen","notiz":[1,{"a":2}],)"
         R"("username":"max","host":"aussen.example"})";
-    Bytes nonce(crypto_aead_xchacha20poly1305_ietf_NPUBBYTES);
-    for (std::size_t i = 0; i < nonce.size(); ++i) nonce[i] = static_cast<unsigned char>(0x40 + i);
+    const Bytes nonce = counting_bytes(0x40, crypto_aead_xchacha20poly1305_ietf_NPUBBYTES);
     Json outside = {{"id", "von-aussen"}};
-    outside.update(seal_outside(vault_key, nonce, record, "von-aussen"));
+    outside.update(sealed_outside(vault_key, nonce, record, "von-aussen"));
     Json moved = {{"id", "verschoben"}};  // sealed under another id
-    moved.update(seal_outside(vault_key, nonce, record, "von-aussen"));
+    moved.update(sealed_outside(vault_key, nonce, record, "von-aussen"));
     vault["entries"].push_back(outside);
     vault["entries"].push_back(moved);
     write_file(dir.file("tresor.json"), vault.dump());

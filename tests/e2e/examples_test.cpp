@@ -1,18 +1,15 @@
 // Runs the example clients in examples/ (Python and Node.js) against the real binary, so that
 // what a client author copies from them keeps working.
 
-#include <fcntl.h>
 #include <gtest/gtest.h>
-#include <spawn.h>
 #include <sys/stat.h>
-#include <sys/wait.h>
 
 #include <filesystem>
 #include <regex>
 #include <string>
 #include <vector>
 
-#include "support/host_process.hpp"
+#include "support/child_process.hpp"
 #include "support/temp_dir.hpp"
 
 extern char** environ;
@@ -20,17 +17,14 @@ extern char** environ;
 namespace velkaron {
 namespace {
 
+using testing_support::Environment;
+using testing_support::Finished;
 using testing_support::lines_of;
 using testing_support::read_file;
+using testing_support::run_to_end;
 using testing_support::TempDir;
 
 constexpr const char* MASTER_PASSWORD = "korrekt-pferd-batterie";
-
-struct ClientRun {
-    int status = -1;
-    std::string out;
-    std::string err;
-};
 
 struct Client {
     std::string name;
@@ -46,54 +40,18 @@ std::filesystem::path examples_folder() {
     return std::filesystem::path(VELKARON_TEST_DATA).parent_path() / "examples";
 }
 
-// Runs `argv` (found on the PATH) with extra environment variables; output goes through files
-// in `dir`, so neither stream can block the child.
-ClientRun run_program(const std::vector<std::string>& argv,
-                      const std::vector<std::string>& extra_env, const TempDir& dir) {
-    const std::string out_path = dir.file("client.out");
-    const std::string err_path = dir.file("client.err");
-    posix_spawn_file_actions_t actions;
-    posix_spawn_file_actions_init(&actions);
-    posix_spawn_file_actions_addopen(&actions, 0, "/dev/null", O_RDONLY, 0);
-    posix_spawn_file_actions_addopen(&actions, 1, out_path.c_str(), O_WRONLY | O_CREAT | O_TRUNC,
-                                     0600);
-    posix_spawn_file_actions_addopen(&actions, 2, err_path.c_str(), O_WRONLY | O_CREAT | O_TRUNC,
-                                     0600);
-
-    std::vector<std::string> env_strings(extra_env);
+// Runs the client with only the VELKARON_ variables the test sets; the interpreter is found
+// on the PATH.
+Finished run_client(const Client& client, const std::string& vault, const std::string& password,
+                    const std::string& binary = VELKARON_BINARY) {
+    Environment environment{"VELKARON_PASSWORD=" + password};
     for (char** e = environ; *e != nullptr; ++e) {
-        const std::string entry(*e);
-        if (entry.starts_with("VELKARON_")) continue;  // only what the test sets
-        env_strings.push_back(entry);
+        if (!std::string_view(*e).starts_with("VELKARON_")) environment.emplace_back(*e);
     }
-    std::vector<char*> args;
-    for (const auto& a : argv) args.push_back(const_cast<char*>(a.c_str()));
-    args.push_back(nullptr);
-    std::vector<char*> env;
-    for (auto& e : env_strings) env.push_back(e.data());
-    env.push_back(nullptr);
-
-    pid_t pid = -1;
-    const int spawned = posix_spawnp(&pid, args[0], &actions, nullptr, args.data(), env.data());
-    posix_spawn_file_actions_destroy(&actions);
-    ClientRun run;
-    if (spawned != 0) {
-        run.err = "could not start " + argv[0];
-        return run;
-    }
-    int wstatus = 0;
-    waitpid(pid, &wstatus, 0);
-    run.status = WIFEXITED(wstatus) ? WEXITSTATUS(wstatus) : 128 + WTERMSIG(wstatus);
-    run.out = read_file(out_path);
-    run.err = read_file(err_path);
-    return run;
-}
-
-ClientRun run_client(const Client& client, const std::string& vault, const std::string& password,
-                     const TempDir& dir, const std::string& binary = VELKARON_BINARY) {
-    return run_program({client.interpreter, (examples_folder() / client.script).string(),
-                        "--host-binary", binary, vault},
-                       {"VELKARON_PASSWORD=" + password}, dir);
+    return run_to_end(
+        client.interpreter,
+        {(examples_folder() / client.script).string(), "--host-binary", binary, vault}, "",
+        environment);
 }
 
 const std::string UUID = "[0-9a-f]{8}-[0-9a-f]{4}-4[0-9a-f]{3}-[89ab][0-9a-f]{3}-[0-9a-f]{12}";
@@ -120,7 +78,7 @@ TEST_P(ExampleClient, CreatesThenReopensTheVault) {
     TempDir dir;
     const std::string vault = dir.file("tresor.json");
 
-    const ClientRun first = run_client(GetParam(), vault, MASTER_PASSWORD, dir);
+    const Finished first = run_client(GetParam(), vault, MASTER_PASSWORD);
     EXPECT_EQ(first.status, 0) << first.err;
     EXPECT_EQ(first.err, "");
     const auto ids = expect_lines(
@@ -139,7 +97,7 @@ TEST_P(ExampleClient, CreatesThenReopensTheVault) {
     EXPECT_EQ(info.st_mode & 0777, 0600U);
 
     // The second run finds the vault, unlocks it and updates the same login in place.
-    const ClientRun second = run_client(GetParam(), vault, MASTER_PASSWORD, dir);
+    const Finished second = run_client(GetParam(), vault, MASTER_PASSWORD);
     EXPECT_EQ(second.status, 0) << second.err;
     const auto again = expect_lines(
         second.out, {"unlocked vault with 1 entries",
@@ -155,10 +113,10 @@ TEST_P(ExampleClient, CreatesThenReopensTheVault) {
 TEST_P(ExampleClient, ReportsTheHostsMessageForAWrongPassword) {
     TempDir dir;
     const std::string vault = dir.file("tresor.json");
-    ASSERT_EQ(run_client(GetParam(), vault, MASTER_PASSWORD, dir).status, 0);
+    ASSERT_EQ(run_client(GetParam(), vault, MASTER_PASSWORD).status, 0);
     const std::string before = read_file(vault);
 
-    const ClientRun wrong = run_client(GetParam(), vault, "ein-falsches-passwort", dir);
+    const Finished wrong = run_client(GetParam(), vault, "ein-falsches-passwort");
     EXPECT_EQ(wrong.status, 1);
     EXPECT_EQ(wrong.out, "");
     EXPECT_EQ(wrong.err, "error: Falsches Master-Passwort\n");
@@ -167,8 +125,8 @@ TEST_P(ExampleClient, ReportsTheHostsMessageForAWrongPassword) {
 
 TEST_P(ExampleClient, ReportsAHostBinaryThatCannotStart) {
     TempDir dir;
-    const ClientRun run =
-        run_client(GetParam(), dir.file("tresor.json"), MASTER_PASSWORD, dir, dir.file("fehlt"));
+    const Finished run =
+        run_client(GetParam(), dir.file("tresor.json"), MASTER_PASSWORD, dir.file("fehlt"));
     EXPECT_EQ(run.status, 1);
     EXPECT_EQ(run.out, "");
     EXPECT_TRUE(run.err.starts_with("error: cannot start " + dir.file("fehlt"))) << run.err;
@@ -187,9 +145,9 @@ TEST(ExampleClients, OpenEachOthersVault) {
     const std::string vault = dir.file("tresor.json");
     const Client python{"Python", "python3", "client.py"};
     const Client node{"Node", "node", "client.mjs"};
-    const ClientRun created = run_client(python, vault, MASTER_PASSWORD, dir);
+    const Finished created = run_client(python, vault, MASTER_PASSWORD);
     ASSERT_EQ(created.status, 0) << created.err;
-    const ClientRun reopened = run_client(node, vault, MASTER_PASSWORD, dir);
+    const Finished reopened = run_client(node, vault, MASTER_PASSWORD);
     EXPECT_EQ(reopened.status, 0) << reopened.err;
     EXPECT_TRUE(reopened.out.starts_with("unlocked vault with 1 entries\n")) << reopened.out;
 }

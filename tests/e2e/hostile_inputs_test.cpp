@@ -11,9 +11,10 @@
 #include <vector>
 
 #include "host/line_session.hpp"
-#include "keys/keys_fixture.hpp"
-#include "reliability/small_vault.hpp"
+#include "support/case_name.hpp"
 #include "support/host_process.hpp"
+#include "support/keys_fixture.hpp"
+#include "support/small_vault.hpp"
 #include "support/temp_dir.hpp"
 #include "vault/vault_json.hpp"
 
@@ -154,7 +155,7 @@ INSTANTIATE_TEST_SUITE_P(
             },
             unlock,
             unlock_fails("Tresor nicht lesbar: Too many levels of symbolic links (os error 40)")}),
-    [](const testing::TestParamInfo<HostileCase>& p) { return p.param.name; });
+    testing_support::CaseName{});
 
 // --- request lines ----------------------------------------------------------------------
 
@@ -225,7 +226,7 @@ INSTANTIATE_TEST_SUITE_P(
                                "column 37")},
         HostileCase{"IdBeyondTheDoubleRange", nothing_there, line(R"({"id":1e400,"op":"lock"})"),
                     unreadable("number overflow parsing '1e400' at line 1 column 12")}),
-    [](const testing::TestParamInfo<HostileCase>& p) { return p.param.name; });
+    testing_support::CaseName{});
 
 }  // namespace
 }  // namespace velkaron

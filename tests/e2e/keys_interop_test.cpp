@@ -2,70 +2,35 @@
 // only published inputs enter the derivation and the cipher.
 
 #include <gtest/gtest.h>
-#include <sodium.h>
 
 #include <nlohmann/json.hpp>
 
-#include "crypto/argon2id.hpp"
-#include "crypto/bytes.hpp"
-#include "crypto/hex.hpp"
+#include "support/fixed_bytes.hpp"
+#include "support/hex.hpp"
 #include "support/host_process.hpp"
 #include "support/libsodium_base64.hpp"
+#include "support/outside_crypto.hpp"
 #include "support/temp_dir.hpp"
 
 namespace velkaron {
 namespace {
 
+using testing_support::argon2id_outside;
+using testing_support::Bytes;
+using testing_support::counting_bytes;
 using testing_support::from_hex;
+using testing_support::libsodium_base64;
+using testing_support::libsodium_unbase64;
+using testing_support::open_outside;
 using testing_support::read_file;
 using testing_support::run_host;
+using testing_support::seal_outside;
 using testing_support::TempDir;
 using testing_support::write_file;
-using Bytes = std::vector<unsigned char>;
 using Json = nlohmann::ordered_json;
 
-std::string to_base64(const Bytes& bytes) {
-    return testing_support::libsodium_base64(bytes);
-}
-
-Bytes from_base64(const std::string& text) {
-    return testing_support::libsodium_unbase64(text);
-}
-
-Bytes counting_bytes(unsigned char first, std::size_t size) {
-    Bytes bytes(size);
-    for (std::size_t i = 0; i < size; ++i) bytes[i] = static_cast<unsigned char>(first + i);
-    return bytes;
-}
-
-Bytes encrypt(const Bytes& key, const Bytes& nonce, const Bytes& plaintext) {
-    Bytes ct(plaintext.size() + crypto_aead_xchacha20poly1305_ietf_ABYTES);
-    crypto_aead_xchacha20poly1305_ietf_encrypt(ct.data(), nullptr, plaintext.data(),
-                                               plaintext.size(), bytes_of("vault-key").data(), 9,
-                                               nullptr, nonce.data(), key.data());
-    return ct;
-}
-
-std::optional<Bytes> decrypt(const Bytes& key, const Bytes& nonce, const Bytes& ct) {
-    if (ct.size() < crypto_aead_xchacha20poly1305_ietf_ABYTES) return std::nullopt;
-    Bytes plaintext(ct.size() - crypto_aead_xchacha20poly1305_ietf_ABYTES);
-    if (crypto_aead_xchacha20poly1305_ietf_decrypt(plaintext.data(), nullptr, nullptr, ct.data(),
-                                                   ct.size(), bytes_of("vault-key").data(), 9,
-                                                   nonce.data(), key.data()) != 0) {
-        return std::nullopt;
-    }
-    return plaintext;
-}
-
-// Argon2id through libargon2, whatever path the binary takes for the same numbers.
-Bytes reference_key(std::string_view secret, const Bytes& salt, const Json& kdf) {
-    const KdfParams params{kdf["memory_kib"].get<std::uint32_t>(),
-                           kdf["iterations"].get<std::uint32_t>(),
-                           kdf["parallelism"].get<std::uint32_t>()};
-    const auto key = argon2id(Argon2Backend::libargon2, bytes_of(secret), salt, params);
-    EXPECT_TRUE(key.has_value());
-    return key ? Bytes(key->data(), key->data() + key->size()) : Bytes{};
-}
+// What the vault key is sealed under, in both records.
+constexpr std::string_view VAULT_KEY_AD = "vault-key";
 
 TEST(KeysInterop, VaultAssembledFromFixedPartsUnlocks) {
     const Bytes vault_key = counting_bytes(0x00, 32);
@@ -86,20 +51,23 @@ TEST(KeysInterop, VaultAssembledFromFixedPartsUnlocks) {
                                {"memory_kib", 64},
                                {"iterations", 2},
                                {"parallelism", 1},
-                               {"salt", to_base64(recovery_salt)}};
-    const Bytes recovery_key = reference_key("ABCDEFGHJKLMNPQRSTUV", recovery_salt, recovery_kdf);
+                               {"salt", libsodium_base64(recovery_salt)}};
+    const Bytes recovery_key =
+        argon2id_outside("ABCDEFGHJKLMNPQRSTUV", recovery_salt, recovery_kdf);
     const Bytes recovery_nonce = counting_bytes(0x80, 24);
 
     const Json document = {
         {"version", 1},
         {"kdf", password_kdf},
         {"wrapped_key",
-         {{"nonce", to_base64(password_nonce)},
-          {"ct", to_base64(encrypt(password_key, password_nonce, vault_key))}}},
+         {{"nonce", libsodium_base64(password_nonce)},
+          {"ct",
+           libsodium_base64(seal_outside(password_key, password_nonce, vault_key, VAULT_KEY_AD))}}},
         {"recovery",
          {{"kdf", recovery_kdf},
-          {"nonce", to_base64(recovery_nonce)},
-          {"ct", to_base64(encrypt(recovery_key, recovery_nonce, vault_key))}}},
+          {"nonce", libsodium_base64(recovery_nonce)},
+          {"ct",
+           libsodium_base64(seal_outside(recovery_key, recovery_nonce, vault_key, VAULT_KEY_AD))}}},
         {"entries", Json::array({{{"id", "e1"}, {"nonce", "AAAA"}, {"ct", "AAAA"}}})},
     };
     TempDir dir;
@@ -131,16 +99,16 @@ TEST(KeysInterop, VaultWrittenByTheBinaryOpensFromItsParts) {
 
     const auto vault = Json::parse(read_file(dir.file("tresor.json")));
     const auto& kdf = vault["kdf"];
-    const auto by_password =
-        decrypt(reference_key("Kennwort 123", from_base64(kdf["salt"].get<std::string>()), kdf),
-                from_base64(vault["wrapped_key"]["nonce"].get<std::string>()),
-                from_base64(vault["wrapped_key"]["ct"].get<std::string>()));
+    const auto by_password = open_outside(
+        argon2id_outside("Kennwort 123", libsodium_unbase64(kdf["salt"].get<std::string>()), kdf),
+        libsodium_unbase64(vault["wrapped_key"]["nonce"].get<std::string>()),
+        libsodium_unbase64(vault["wrapped_key"]["ct"].get<std::string>()), VAULT_KEY_AD);
     const auto& recovery = vault["recovery"];
-    const auto by_code =
-        decrypt(reference_key(code, from_base64(recovery["kdf"]["salt"].get<std::string>()),
-                              recovery["kdf"]),
-                from_base64(recovery["nonce"].get<std::string>()),
-                from_base64(recovery["ct"].get<std::string>()));
+    const auto by_code = open_outside(
+        argon2id_outside(code, libsodium_unbase64(recovery["kdf"]["salt"].get<std::string>()),
+                         recovery["kdf"]),
+        libsodium_unbase64(recovery["nonce"].get<std::string>()),
+        libsodium_unbase64(recovery["ct"].get<std::string>()), VAULT_KEY_AD);
     ASSERT_TRUE(by_password.has_value());
     ASSERT_TRUE(by_code.has_value());
     EXPECT_EQ(by_password->size(), 32u);

@@ -10,9 +10,9 @@
 #include <thread>
 #include <vector>
 
-#include "keys/keys_fixture.hpp"
-#include "reliability/small_vault.hpp"
 #include "support/host_process.hpp"
+#include "support/keys_fixture.hpp"
+#include "support/small_vault.hpp"
 #include "support/temp_dir.hpp"
 #include "vault/vault_json.hpp"
 

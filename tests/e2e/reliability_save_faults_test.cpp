@@ -13,9 +13,10 @@
 #include <filesystem>
 #include <string>
 
-#include "keys/keys_fixture.hpp"
-#include "reliability/small_vault.hpp"
+#include "support/case_name.hpp"
 #include "support/host_process.hpp"
+#include "support/keys_fixture.hpp"
+#include "support/small_vault.hpp"
 #include "support/temp_dir.hpp"
 
 namespace velkaron {
@@ -135,7 +136,7 @@ INSTANTIATE_TEST_SUITE_P(
         SaveFault{"ImmutableVaultFile", [](const Scene& s) { return set_immutable(s.vault, true); },
                   [](const Scene& s) { set_immutable(s.vault, false); },
                   "Umbenennen fehlgeschlagen: Operation not permitted (os error 1)"}),
-    [](const testing::TestParamInfo<SaveFault>& p) { return p.param.name; });
+    testing_support::CaseName{});
 
 }  // namespace
 }  // namespace velkaron

@@ -7,6 +7,7 @@
 #include <functional>
 #include <string>
 
+#include "support/case_name.hpp"
 #include "support/host_process.hpp"
 #include "support/temp_dir.hpp"
 #include "vault/vault_json.hpp"
@@ -72,7 +73,7 @@ INSTANTIATE_TEST_SUITE_P(
                      write_file(p, text.replace(text.find("1,"), 1, "2"));
                  },
                  "unbekannte Tresorversion 2"}),
-    [](const testing::TestParamInfo<LoadCase>& p) { return p.param.name; });
+    testing_support::CaseName{});
 
 TEST(VaultFile, IsReadAgainOnlyAfterLock) {
     TempDir dir;

@@ -2,7 +2,7 @@
 
 #include <gtest/gtest.h>
 
-#include "entries/entries_fixture.hpp"
+#include "support/entries_fixture.hpp"
 
 namespace velkaron {
 namespace {

@@ -1,4 +1,5 @@
 #include "entries/entry.hpp"
+#include "support/case_name.hpp"
 
 #include <gtest/gtest.h>
 
@@ -74,6 +75,7 @@ TEST(EntryRead, AcceptsAnyMemberOrderUnknownMembersAndAMissingTitle) {
 }
 
 struct CorruptCase {
+    const char* name;
     const char* plaintext;
     const char* fault;
 };
@@ -90,28 +92,37 @@ INSTANTIATE_TEST_SUITE_P(
     Schema, EntryReadFault,
     testing::Values(
         CorruptCase{
+            "TitleNull",
             R"({"host":"h","username":"u","password":"p","title":null,"created_at":1,"updated_at":2})",
             "invalid type: null, expected a string at line 1 column 54"},
         CorruptCase{
+            "DuplicateHost",
             R"({"host":"h","host":"h","username":"u","password":"p","created_at":1,"updated_at":2})",
             "duplicate field `host` at line 1 column 18"},
-        CorruptCase{R"({"username":"u","created_at":1,"updated_at":2})",
+        CorruptCase{"HostMissing", R"({"username":"u","created_at":1,"updated_at":2})",
                     "missing field `host` at line 1 column 46"},
-        CorruptCase{R"({"host":"h","username":"u","password":"p","created_at":1})",
+        CorruptCase{"UpdatedAtMissing",
+                    R"({"host":"h","username":"u","password":"p","created_at":1})",
                     "missing field `updated_at` at line 1 column 57"},
-        CorruptCase{R"({"host":"h","username":"u","password":"p","created_at":-1,"updated_at":2})",
+        CorruptCase{"NegativeTime",
+                    R"({"host":"h","username":"u","password":"p","created_at":-1,"updated_at":2})",
                     "invalid value: integer `-1`, expected u64 at line 1 column 57"},
-        CorruptCase{R"({"host":"h","username":"u","password":"p","created_at":1.5,"updated_at":2})",
+        CorruptCase{"TimeWithFraction",
+                    R"({"host":"h","username":"u","password":"p","created_at":1.5,"updated_at":2})",
                     "invalid type: floating point `1.5`, expected u64 at line 1 column 58"},
         CorruptCase{
+            "TimeOfTwoToThe64",
             R"({"host":"h","username":"u","password":"p","created_at":18446744073709551616,"updated_at":2})",
             "invalid type: floating point `1.8446744073709552e19`, expected u64 at line 1 column "
             "75"},
-        CorruptCase{R"({"host":"h","username":7,"password":"p","created_at":1,"updated_at":2})",
+        CorruptCase{"UserNameAsNumber",
+                    R"({"host":"h","username":7,"password":"p","created_at":1,"updated_at":2})",
                     "invalid type: integer `7`, expected a string at line 1 column 24"},
-        CorruptCase{R"(["h","u","p","t",1,2])",
+        CorruptCase{"ArrayForm", R"(["h","u","p","t",1,2])",
                     "invalid type: sequence, expected struct Entry at line 1 column 0"},
-        CorruptCase{"7", "invalid type: integer `7`, expected struct Entry at line 1 column 1"}));
+        CorruptCase{"Number", "7",
+                    "invalid type: integer `7`, expected struct Entry at line 1 column 1"}),
+    testing_support::CaseName{});
 
 TEST(EntryRead, TextThatIsNotJsonIsASyntaxFault) {
     for (const char* text : {"", R"({"host":"h",)", "{\"host\":\"h\xff\"}", "{} {}"}) {

@@ -4,6 +4,7 @@
 
 #include <array>
 #include <limits>
+#include <string>
 #include <string_view>
 
 namespace velkaron {
@@ -28,7 +29,12 @@ INSTANTIATE_TEST_SUITE_P(
     testing::Values(LengthCase{std::nullopt, 20}, LengthCase{0, 8}, LengthCase{7, 8},
                     LengthCase{8, 8}, LengthCase{9, 9}, LengthCase{20, 20}, LengthCase{127, 127},
                     LengthCase{128, 128}, LengthCase{129, 128},
-                    LengthCase{std::numeric_limits<std::uint64_t>::max(), 128}));
+                    LengthCase{std::numeric_limits<std::uint64_t>::max(), 128}),
+    [](const testing::TestParamInfo<LengthCase>& param_info) {
+        const auto& requested = param_info.param.requested;
+        return (requested ? "Requested" + std::to_string(*requested) : std::string("NoLength")) +
+               "Gives" + std::to_string(param_info.param.length);
+    });
 
 // A byte picks the character at its value modulo 70: every character occurs, and the first 46
 // (a to W) come up four times in 256, the other 24 three times.

@@ -5,7 +5,7 @@
 #include <functional>
 
 #include "entries/autofill.hpp"
-#include "entries/entries_fixture.hpp"
+#include "support/entries_fixture.hpp"
 #include "support/temp_dir.hpp"
 #include "vault/vault_json.hpp"
 

@@ -4,8 +4,8 @@
 #include <vector>
 
 #include "entries/clock.hpp"
-#include "entries/entries_fixture.hpp"
 #include "entries/operations.hpp"
+#include "support/entries_fixture.hpp"
 #include "support/temp_dir.hpp"
 #include "vault/vault_json.hpp"
 

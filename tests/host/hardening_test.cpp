@@ -16,10 +16,10 @@
 #include <string>
 
 #include "crypto/secret.hpp"
-#include "keys/keys_fixture.hpp"
-#include "reliability/small_vault.hpp"
 #include "state/host_state.hpp"
 #include "support/host_process.hpp"
+#include "support/keys_fixture.hpp"
+#include "support/small_vault.hpp"
 #include "support/temp_dir.hpp"
 
 namespace velkaron {

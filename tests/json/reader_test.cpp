@@ -4,6 +4,8 @@
 
 #include <array>
 
+#include "support/case_name.hpp"
+
 namespace velkaron::json {
 namespace {
 
@@ -69,6 +71,7 @@ TEST(Reader, PositionalFormAndNullForOptionals) {
 }
 
 struct FaultCase {
+    const char* name;
     const char* text;
     const char* fault;
 };
@@ -85,32 +88,38 @@ INSTANTIATE_TEST_SUITE_P(
     Faults, ReaderFault,
     testing::Values(
         // Missing members are reported at the closing brace, in declared order.
-        FaultCase{R"({"note":"x"})", "missing field `id` at line 1 column 12"},
-        FaultCase{R"({"id":1,"maybe":null})", "missing field `pair` at line 1 column 21"},
-        FaultCase{R"({"id":1,"pair":{"s":"x"},"items":[]})",
+        FaultCase{"MissingIdAtTheClosingBrace", R"({"note":"x"})",
+                  "missing field `id` at line 1 column 12"},
+        FaultCase{"MissingPairAfterNull", R"({"id":1,"maybe":null})",
+                  "missing field `pair` at line 1 column 21"},
+        FaultCase{"MissingNestedMember", R"({"id":1,"pair":{"s":"x"},"items":[]})",
                   "missing field `n` at line 1 column 24"},
         // A duplicate is caught at its name, before a bad value behind it.
-        FaultCase{R"({"id":1,"id":"x"})", "duplicate field `id` at line 1 column 12"},
-        FaultCase{R"({"id":1,"pair":[1,"a"],"items":[],"maybe":{"n":4294967296,"s":""}})",
+        FaultCase{"DuplicateBeforeItsBadValue", R"({"id":1,"id":"x"})",
+                  "duplicate field `id` at line 1 column 12"},
+        FaultCase{"U32Overflow",
+                  R"({"id":1,"pair":[1,"a"],"items":[],"maybe":{"n":4294967296,"s":""}})",
                   "invalid value: integer `4294967296`, expected u32 at line 1 column 57"},
-        FaultCase{R"({"id":1,"pair":[1],"items":[]})",
+        FaultCase{"ArrayFormTooShort", R"({"id":1,"pair":[1],"items":[]})",
                   "invalid length 1, expected struct Pair with 2 elements at line 1 column 18"},
-        FaultCase{R"({"id":1,"pair":[1,"a","b"],"items":[]})",
+        FaultCase{"ArrayFormTooLong", R"({"id":1,"pair":[1,"a","b"],"items":[]})",
                   "trailing characters at line 1 column 25"},
-        FaultCase{R"({"id":1,"pair":[1,"a"],"items":{}})",
+        FaultCase{"ListAsMap", R"({"id":1,"pair":[1,"a"],"items":{}})",
                   "invalid type: map, expected a sequence at line 1 column 31"},
-        FaultCase{R"({"id":1,"pair":[1,"a"],"items":[[1,"a"]]})",
+        FaultCase{"NestedRecordAsSequence", R"({"id":1,"pair":[1,"a"],"items":[[1,"a"]]})",
                   "invalid type: sequence, expected struct Holder at line 1 column 32"},
-        FaultCase{R"({"id":1,"pair":[1,"a"],"items":[],"note":null})",
+        FaultCase{"NullForAnOptionalString", R"({"id":1,"pair":[1,"a"],"items":[],"note":null})",
                   "invalid type: null, expected a string at line 1 column 45"},
-        FaultCase{"{\"id\":1,\n\"pair\":true}",
+        FaultCase{"BooleanOnTheSecondLine", "{\"id\":1,\n\"pair\":true}",
                   "invalid type: boolean `true`, expected struct Pair at line 2 column 11"},
-        FaultCase{"",
+        FaultCase{"EmptyText", "",
                   "syntax error while parsing value - unexpected end of input; expected '[', "
                   "'{', or a literal at line 1 column 0"},
-        FaultCase{R"({"id":1,"pair":[1,"a"],"items":[]} )"
+        FaultCase{"TrailingTextOnTheNextLine",
+                  R"({"id":1,"pair":[1,"a"],"items":[]} )"
                   "\n  x",
-                  "trailing characters at line 2 column 3"}));
+                  "trailing characters at line 2 column 3"}),
+    testing_support::CaseName{});
 
 TEST(Reader, UnknownMembersMayRepeat) {
     // Only known members are checked for duplicates; optional records may be left out.

@@ -6,10 +6,10 @@
 #include <filesystem>
 
 #include "crypto/bytes.hpp"
-#include "keys/keys_fixture.hpp"
 #include "keys/recovery_code.hpp"
 #include "keys/unlock.hpp"
 #include "keys/vault_key_wrap.hpp"
+#include "support/keys_fixture.hpp"
 #include "vault/storage.hpp"
 
 namespace velkaron {

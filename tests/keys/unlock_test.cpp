@@ -11,7 +11,7 @@
 #include "crypto/derive_key.hpp"
 #include "crypto/seal.hpp"
 #include "keys/create.hpp"
-#include "keys/keys_fixture.hpp"
+#include "support/keys_fixture.hpp"
 #include "vault/storage.hpp"
 
 namespace velkaron {

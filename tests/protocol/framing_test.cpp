@@ -2,6 +2,8 @@
 
 #include <gtest/gtest.h>
 
+#include "support/case_name.hpp"
+
 namespace velkaron {
 namespace {
 
@@ -54,13 +56,7 @@ INSTANTIATE_TEST_SUITE_P(
                              "a",
                              false, false},
                     Utf8Case{"invalid lead byte", "\xFF", false, false}),
-    [](const testing::TestParamInfo<Utf8Case>& param_info) {
-        std::string name;
-        for (const char c : std::string(param_info.param.name)) {
-            name += std::isalnum(static_cast<unsigned char>(c)) ? c : '_';
-        }
-        return name;
-    });
+    testing_support::CaseName{});
 
 TEST(Framing, StripsOneLineFeedAndACarriageReturnOnlyBeforeIt) {
     EXPECT_EQ(strip_line_ending("a\n"), "a");

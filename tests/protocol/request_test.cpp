@@ -2,10 +2,13 @@
 
 #include <gtest/gtest.h>
 
+#include "support/case_name.hpp"
+
 namespace velkaron {
 namespace {
 
 struct FaultCase {
+    const char* name;
     const char* line;
     const char* fault;
 };
@@ -21,55 +24,61 @@ TEST_P(RequestFault, IsDescribedWithItsPosition) {
 INSTANTIATE_TEST_SUITE_P(
     Schema, RequestFault,
     testing::Values(
-        FaultCase{"{}", "missing field `id` at line 1 column 2"},
-        FaultCase{R"({"op":"status"})", "missing field `id` at line 1 column 15"},
-        FaultCase{R"({"id":1})", "missing field `op` at line 1 column 8"},
-        FaultCase{R"({"id":1,"Op":"status"})", "missing field `op` at line 1 column 22"},
-        FaultCase{R"({"id":1,"op":"a","op":"a"})", "duplicate field `op` at line 1 column 21"},
-        FaultCase{R"({"id":-1,"op":"status"})",
+        FaultCase{"EmptyObject", "{}", "missing field `id` at line 1 column 2"},
+        FaultCase{"IdMissing", R"({"op":"status"})", "missing field `id` at line 1 column 15"},
+        FaultCase{"OpMissing", R"({"id":1})", "missing field `op` at line 1 column 8"},
+        FaultCase{"OpInOtherCase", R"({"id":1,"Op":"status"})",
+                  "missing field `op` at line 1 column 22"},
+        FaultCase{"DuplicateOp", R"({"id":1,"op":"a","op":"a"})",
+                  "duplicate field `op` at line 1 column 21"},
+        FaultCase{"NegativeId", R"({"id":-1,"op":"status"})",
                   "invalid value: integer `-1`, expected u64 at line 1 column 8"},
         FaultCase{
-            R"({"id":-99999999999999999999,"op":"status"})",
+            "HugeNegativeId", R"({"id":-99999999999999999999,"op":"status"})",
             "invalid value: integer `-99999999999999999999`, expected u64 at line 1 column 27"},
-        FaultCase{R"({"id":1.0,"op":"status"})",
+        FaultCase{"IdWithFraction", R"({"id":1.0,"op":"status"})",
                   "invalid type: floating point `1.0`, expected u64 at line 1 column 9"},
-        FaultCase{R"({"id":18446744073709551616,"op":"s"})",
+        FaultCase{"IdOfTwoToThe64", R"({"id":18446744073709551616,"op":"s"})",
                   "invalid type: floating point `1.8446744073709552e19`, expected u64 at line 1 "
                   "column 26"},
-        FaultCase{R"({"id":1e2,"op":"s"})",
+        FaultCase{"IdWithExponent", R"({"id":1e2,"op":"s"})",
                   "invalid type: floating point `100.0`, expected u64 at line 1 column 9"},
-        FaultCase{R"({"id":"7","op":"status"})",
+        FaultCase{"IdAsString", R"({"id":"7","op":"status"})",
                   "invalid type: string \"7\", expected u64 at line 1 column 9"},
-        FaultCase{R"({"id":null,"op":"status"})",
+        FaultCase{"IdNull", R"({"id":null,"op":"status"})",
                   "invalid type: null, expected u64 at line 1 column 10"},
-        FaultCase{R"({"id":1,"op":null})",
+        FaultCase{"OpNull", R"({"id":1,"op":null})",
                   "invalid type: null, expected a string at line 1 column 17"},
-        FaultCase{R"({"id":1,"op":"x","secure":"yes"})",
+        FaultCase{"SecureAsString", R"({"id":1,"op":"x","secure":"yes"})",
                   "invalid type: string \"yes\", expected a boolean at line 1 column 31"},
-        FaultCase{R"({"id":1,"op":"x","length":-3})",
+        FaultCase{"NegativeLength", R"({"id":1,"op":"x","length":-3})",
                   "invalid value: integer `-3`, expected usize at line 1 column 28"},
-        FaultCase{R"({"id":1,"op":"x","host":{}})",
+        FaultCase{"HostAsObject", R"({"id":1,"op":"x","host":{}})",
                   "invalid type: map, expected a string at line 1 column 24"},
-        FaultCase{R"({"id":1,"op":"x","host":[1]})",
+        FaultCase{"HostAsArray", R"({"id":1,"op":"x","host":[1]})",
                   "invalid type: sequence, expected a string at line 1 column 24"},
-        FaultCase{R"({"id":1,"op":"x","password":true})",
+        FaultCase{"PasswordAsBoolean", R"({"id":1,"op":"x","password":true})",
                   "invalid type: boolean `true`, expected a string at line 1 column 32"},
-        FaultCase{"5", "invalid type: integer `5`, expected struct Request at line 1 column 1"},
-        FaultCase{R"("x")",
+        FaultCase{"Number", "5",
+                  "invalid type: integer `5`, expected struct Request at line 1 column 1"},
+        FaultCase{"String", R"("x")",
                   "invalid type: string \"x\", expected struct Request at line 1 column 3"},
-        FaultCase{"[1]",
+        FaultCase{"ArrayFormTooShort", "[1]",
                   "invalid length 1, expected struct Request with 11 elements at line 1 column 3"},
-        FaultCase{"[]",
+        FaultCase{"EmptyArray", "[]",
                   "invalid length 0, expected struct Request with 11 elements at line 1 column 2"},
-        FaultCase{R"([1,"a",null,null,null,null,null,null,null,null,null,null])",
+        FaultCase{"ArrayFormTooLong",
+                  R"([1,"a",null,null,null,null,null,null,null,null,null,null])",
                   "trailing characters at line 1 column 56"},
-        FaultCase{R"({"id":1,"op":"status"} {"id":2,"op":"status"})",
+        FaultCase{"SecondRequestOnTheLine", R"({"id":1,"op":"status"} {"id":2,"op":"status"})",
                   "trailing characters at line 1 column 24"},
-        FaultCase{R"({"id":1,"op":"status"}x)", "trailing characters at line 1 column 23"},
-        FaultCase{"\xEF\xBB\xBF{\"id\":1,\"op\":\"status\"}",
+        FaultCase{"TextAfterTheRequest", R"({"id":1,"op":"status"}x)",
+                  "trailing characters at line 1 column 23"},
+        FaultCase{"ByteOrderMark", "\xEF\xBB\xBF{\"id\":1,\"op\":\"status\"}",
                   "syntax error while parsing value - invalid literal at line 1 column 1"},
-        FaultCase{"\xC2\xA0{\"id\":1,\"op\":\"status\"}",
-                  "syntax error while parsing value - invalid literal at line 1 column 1"}));
+        FaultCase{"NoBreakSpace", "\xC2\xA0{\"id\":1,\"op\":\"status\"}",
+                  "syntax error while parsing value - invalid literal at line 1 column 1"}),
+    testing_support::CaseName{});
 
 TEST(Request, NumbersBeyondTheDoubleRangeAreSyntaxFaultsEvenWhenSkipped) {
     const auto result = parse_request(R"({"id":1,"op":"x","other":1e400})");

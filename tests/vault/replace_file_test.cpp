@@ -15,6 +15,7 @@
 #include <utility>
 #include <vector>
 
+#include "support/case_name.hpp"
 #include "support/temp_dir.hpp"
 #include "vault/storage.hpp"
 
@@ -220,7 +221,7 @@ INSTANTIATE_TEST_SUITE_P(
                   };
               },
               ""}),
-    [](const testing::TestParamInfo<Fault>& p) { return p.param.name; });
+    testing_support::CaseName{});
 
 TEST_F(ReplaceFile, FailedPermissionChangeWritesNothing) {
     calls_.fchmod = [](int, mode_t) { return fail_with(EPERM); };

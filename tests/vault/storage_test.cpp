@@ -9,6 +9,7 @@
 #include <string>
 
 #include "state/vault_access.hpp"
+#include "support/case_name.hpp"
 #include "support/temp_dir.hpp"
 #include "vault/vault_json.hpp"
 
@@ -44,6 +45,7 @@ unsigned mode_of(const std::string& path) {
 // --- temporary path ---------------------------------------------------------------------
 
 struct TemporaryCase {
+    const char* name;
     const char* vault;
     const char* temporary;
 };
@@ -56,18 +58,20 @@ TEST_P(TemporaryPath, ReplacesTheExtensionOfTheFileName) {
 
 INSTANTIATE_TEST_SUITE_P(
     Rule, TemporaryPath,
-    testing::Values(TemporaryCase{"tresor.json", "tresor.tmp"},
-                    TemporaryCase{"/data/archiv.alt.json", "/data/archiv.alt.tmp"},
-                    TemporaryCase{"tresor.", "tresor.tmp"},
-                    TemporaryCase{"dir.d/tresor", "dir.d/tresor.tmp"},
-                    TemporaryCase{"/home/u/.tresor", "/home/u/.tresor.tmp"},
-                    TemporaryCase{"a/..tresor", "a/..tmp"},
-                    // Replacing "tmp" by "tmp" would make the vault its own temporary file.
-                    TemporaryCase{"x/tresor.tmp", "x/tresor.tmp.tmp"},
-                    TemporaryCase{"tmp", "tmp.tmp"},
-                    // No file name: the path stays as it is, and writing to it fails.
-                    TemporaryCase{"/", "/"}, TemporaryCase{"a/..", "a/.."},
-                    TemporaryCase{"..", ".."}, TemporaryCase{"a/", "a/"}));
+    testing::Values(
+        TemporaryCase{"Json", "tresor.json", "tresor.tmp"},
+        TemporaryCase{"TwoDots", "/data/archiv.alt.json", "/data/archiv.alt.tmp"},
+        TemporaryCase{"EndsInADot", "tresor.", "tresor.tmp"},
+        TemporaryCase{"DotInTheFolderOnly", "dir.d/tresor", "dir.d/tresor.tmp"},
+        TemporaryCase{"HiddenFileWithoutExtension", "/home/u/.tresor", "/home/u/.tresor.tmp"},
+        TemporaryCase{"TwoLeadingDots", "a/..tresor", "a/..tmp"},
+        // Replacing "tmp" by "tmp" would make the vault its own temporary file.
+        TemporaryCase{"TmpExtension", "x/tresor.tmp", "x/tresor.tmp.tmp"},
+        TemporaryCase{"NamedTmp", "tmp", "tmp.tmp"},
+        // No file name: the path stays as it is, and writing to it fails.
+        TemporaryCase{"Root", "/", "/"}, TemporaryCase{"ParentOfAFolder", "a/..", "a/.."},
+        TemporaryCase{"Parent", "..", ".."}, TemporaryCase{"TrailingSlash", "a/", "a/"}),
+    testing_support::CaseName{});
 
 // --- loading ----------------------------------------------------------------------------
 
@@ -124,7 +128,7 @@ INSTANTIATE_TEST_SUITE_P(
         LoadCase{"VersionTwoAndDamaged",
                  [](const std::string& p) { write_file(p, R"({"version":2})"); },
                  "Tresor beschädigt: missing field `kdf` at line 1 column 13"}),
-    [](const testing::TestParamInfo<LoadCase>& p) { return p.param.name; });
+    testing_support::CaseName{});
 
 TEST(LoadVault, ReadsTheFileOnlyWhileNoVaultIsInMemory) {
     TempDir dir;
@@ -241,7 +245,7 @@ INSTANTIATE_TEST_SUITE_P(
             "FifoWithoutReader",
             [](const std::string& path) { ASSERT_EQ(::mkfifo(path.c_str(), 0600), 0); },
             "Schreiben fehlgeschlagen: No such device or address (os error 6)"}),
-    [](const testing::TestParamInfo<BlockedTemporary>& p) { return p.param.name; });
+    testing_support::CaseName{});
 
 // The link is refused, not written through.
 TEST_F(SaveVault, RefusesASymbolicLinkAtTheTemporaryPath) {
@@ -279,7 +283,7 @@ INSTANTIATE_TEST_SUITE_P(
                              "Schreiben fehlgeschlagen: Not a directory (os error 20)"},
         UnreachableDirectory{"NoFileName", "",
                              "Schreiben fehlgeschlagen: Is a directory (os error 21)"}),
-    [](const testing::TestParamInfo<UnreachableDirectory>& p) { return p.param.name; });
+    testing_support::CaseName{});
 
 TEST_F(SaveVault, FailedRenameKeepsTheVaultAndTheNextSaveWritesTheChange) {
     fs::remove(state_.path);

@@ -1,4 +1,5 @@
 #include "vault/vault_json.hpp"
+#include "support/case_name.hpp"
 
 #include <gtest/gtest.h>
 
@@ -95,7 +96,7 @@ INSTANTIATE_TEST_SUITE_P(
             R"({"version":-0,"kdf":)" + KDF + R"(,"wrapped_key":)" + WRAPPED + R"(,"entries":[]})",
             R"({"version":0,"kdf":)" + KDF + R"(,"wrapped_key":)" + WRAPPED +
                 R"(,"recovery":null,"entries":[]})"}),
-    [](const testing::TestParamInfo<Rewrite>& p) { return p.param.name; });
+    testing_support::CaseName{});
 
 // --- faults: the first problem, in the reader's wording, with its position --------------
 
@@ -172,7 +173,7 @@ INSTANTIATE_TEST_SUITE_P(
         // The document takes one level, the ignored member the rest of the allowance.
         Fault{"TooDeep", R"({"x":)" + nested_arrays(127) + "}",
               "recursion limit exceeded at line 1 column 131"}),
-    [](const testing::TestParamInfo<Fault>& p) { return p.param.name; });
+    testing_support::CaseName{});
 
 TEST(VaultJson, NestingJustWithinTheAllowanceIsRead) {
     const auto vault = parse_vault(HEAD + R"(,"x":)" + nested_arrays(126) + R"(,"entries":[]})");

@@ -1,4 +1,4 @@
-#include "entries/entries_fixture.hpp"
+#include "support/entries_fixture.hpp"
 
 #include <array>
 #include <regex>

@@ -1,11 +1,11 @@
-#include "reliability/small_vault.hpp"
+#include "support/small_vault.hpp"
 
 #include <gtest/gtest.h>
 
 #include "entries/open_entry.hpp"
 #include "keys/create.hpp"
-#include "keys/keys_fixture.hpp"
 #include "keys/unlock.hpp"
+#include "support/keys_fixture.hpp"
 
 namespace velkaron::testing_support {
 

@@ -3,6 +3,7 @@
 #include <sodium.h>
 
 #include <span>
+#include <stdexcept>
 #include <string>
 #include <string_view>
 #include <vector>

@@ -7,7 +7,7 @@
 
 namespace velkaron::testing_support {
 
-// Creates a vault at `path` under the master password of keys/keys_fixture.hpp with Argon2
+// Creates a vault at `path` under the master password of support/keys_fixture.hpp with Argon2
 // costs small enough that the binary, which unlocks with the costs stored in the file, opens
 // it at once. Fails the calling test when creation fails.
 void create_small_vault(const std::string& path);
