@@ -128,7 +128,7 @@ export async function launchBrowser(t, { vault } = {}) {
       "--vault",
       vaultPath,
     ],
-    { env, stdio: "inherit" },
+    { env, stdio: ["ignore", "ignore", "inherit"] },
   );
 
   const context = await chromium.launchPersistentContext(profile, {
