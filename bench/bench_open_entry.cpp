@@ -2,12 +2,12 @@
 // list and for-host do this once per stored login, so it bounds them from below.
 
 #include <benchmark/benchmark.h>
-#include <sodium.h>
 
 #include <array>
 #include <stdexcept>
 
 #include "crypto/seal.hpp"
+#include "crypto/sodium.hpp"
 #include "entries/entry.hpp"
 #include "entries/open_entry.hpp"
 #include "state/host_state.hpp"
@@ -16,7 +16,7 @@ namespace velkaron {
 namespace {
 
 void BM_OpenEntry(benchmark::State& run) {
-    if (sodium_init() < 0) throw std::runtime_error("libsodium could not be initialised");
+    init_sodium();
     HostState state("unused.vault");
     std::array<unsigned char, KEY_LEN> key_bytes{};
     randombytes_buf(key_bytes.data(), key_bytes.size());

@@ -2,12 +2,12 @@
 // login) and 1 KiB (a long one). Both include the Base64 of nonce and ciphertext, as in use.
 
 #include <benchmark/benchmark.h>
-#include <sodium.h>
 
 #include <stdexcept>
 #include <vector>
 
 #include "crypto/seal.hpp"
+#include "crypto/sodium.hpp"
 
 namespace velkaron {
 namespace {
@@ -15,7 +15,7 @@ namespace {
 constexpr std::string_view AD = "0f8fad5b-d9cb-469f-a165-70867728950e";
 
 Key32 bench_key() {
-    if (sodium_init() < 0) throw std::runtime_error("libsodium could not be initialised");
+    init_sodium();
     Key32 key;
     randombytes_buf(key.data(), Key32::size());
     return key;

@@ -4,12 +4,18 @@
 // several may be in flight at once.
 //
 // Starts the host on a vault file and runs a short session: create the vault (or unlock it
-// if it exists), store a login with a generated password, look it up for autofill, list the
-// logins, lock.
+// if it exists), store a demo login with a generated password unless it is there already,
+// look it up for autofill, count the logins, lock.
 //
-//     VELKARON_PASSWORD='master password' node client.mjs [--host-binary PATH] VAULT_PATH
+//     node client.mjs [--host-binary PATH] VAULT_PATH
+//
+// Safe to run against a real vault: the only login it ever stores is its own, clearly marked
+// demo login (user name "demo" on the host "velkaron-demo.example"), and it changes no login
+// that is already stored, that one included. Delete the demo login when done with it.
 //
 // The host binary is --host-binary, else $VELKARON_VAULT_BIN, else velkaron-vault on the PATH.
+// The master password is $VELKARON_PASSWORD when set, else asked for on the terminal without
+// echo (or read from standard input when no terminal is attached).
 
 import { spawn } from "node:child_process";
 import { createInterface } from "node:readline";
@@ -73,6 +79,11 @@ class VaultHost {
   }
 }
 
+// The demo login: a reserved example domain, so that it can never be a real site's login.
+const DEMO_HOST = "velkaron-demo.example";
+const DEMO_USERNAME = "demo";
+const DEMO_TITLE = "Demo of the velkaron-vault example clients (safe to delete)";
+
 async function runSession(host, masterPassword) {
   const status = await host.request("status");
   if (status.exists) {
@@ -83,32 +94,76 @@ async function runSession(host, masterPassword) {
     console.log(`created vault; recovery code (write it down): ${created.recoveryCode}`);
   }
 
-  const { password: newPassword } = await host.request("generate", { length: 24 });
-  const stored = await host.request("put", {
-    host: "example.org",
-    username: "erika",
-    password: newPassword,
-    title: "Beispiel",
-  });
-  console.log(`stored login ${stored.id} with a generated password of ${newPassword.length} characters`);
+  // put replaces a stored login with the same host and user name, so store only when there is
+  // none: a login already in the vault is never changed.
+  const summaries = await host.request("list");
+  const demo = summaries.find((s) => s.host === DEMO_HOST && s.username === DEMO_USERNAME);
+  let demoId;
+  if (demo === undefined) {
+    const { password: newPassword } = await host.request("generate", { length: 24 });
+    const stored = await host.request("put", {
+      host: DEMO_HOST,
+      username: DEMO_USERNAME,
+      password: newPassword,
+      title: DEMO_TITLE,
+    });
+    demoId = stored.id;
+    console.log(`stored demo login ${demoId} with a generated password of ${newPassword.length} characters`);
+  } else {
+    demoId = demo.id;
+    console.log(`demo login ${demoId} is stored already; left unchanged`);
+  }
 
   // Two requests in flight at once; the responses are matched by id.
-  const [matches, summaries] = await Promise.all([
-    host.request("for-host", { host: "www.example.org", secure: true }),
+  const [matches, all] = await Promise.all([
+    host.request("for-host", { host: `www.${DEMO_HOST}`, secure: true }),
     host.request("list"),
   ]);
   const filled = matches.map((m) => `${m.username}@${m.host}`).join(", ");
-  console.log(`for-host www.example.org: ${matches.length} login(s): ${filled}`);
-  if (!matches.some((m) => m.password === newPassword)) {
-    throw new HostError("autofill did not return the password just stored");
+  console.log(`for-host www.${DEMO_HOST}: ${matches.length} login(s): ${filled}`);
+  if (!matches.some((m) => m.id === demoId)) {
+    throw new HostError("autofill did not return the demo login");
   }
-  console.log(`list: ${summaries.length} login(s)`);
-  for (const s of summaries) {
-    console.log(`  ${s.host}  ${s.username}  ${s.title}  id ${s.id}`);
-  }
+  console.log(`list: ${all.length} login(s)`);
 
   await host.request("lock");
   console.log("locked");
+}
+
+// Reads the master password like Python's getpass: without echo from a terminal, else the
+// first line of standard input. The prompt goes to standard error.
+async function askPassword(prompt) {
+  const input = process.stdin;
+  if (!input.isTTY) {
+    process.stderr.write(prompt);
+    const lines = createInterface({ input, crlfDelay: Infinity });
+    for await (const line of lines) return line;
+    return "";
+  }
+  // Echo goes off before the prompt shows, so that nothing typed after it can be echoed.
+  input.setRawMode(true);
+  process.stderr.write(prompt);
+  input.setEncoding("utf8");
+  let password = "";
+  try {
+    for await (const chunk of input) {
+      for (const c of chunk) {
+        if (c === "\r" || c === "\n" || c === "\u0004") return password;
+        if (c === "\u0003") {
+          // Ctrl-C: raw mode turns it into a character.
+          input.setRawMode(false);
+          process.stderr.write("\n");
+          process.exit(130);
+        }
+        if (c === "\u007f" || c === "\b") password = Array.from(password).slice(0, -1).join("");
+        else password += c;
+      }
+    }
+    return password;
+  } finally {
+    input.setRawMode(false);
+    process.stderr.write("\n");
+  }
 }
 
 function parseArguments(argv) {
@@ -127,11 +182,7 @@ function parseArguments(argv) {
 
 async function main() {
   const { binary, vaultPath } = parseArguments(process.argv.slice(2));
-  const masterPassword = process.env.VELKARON_PASSWORD;
-  if (!masterPassword) {
-    console.error("error: set VELKARON_PASSWORD to the master password");
-    return 2;
-  }
+  const masterPassword = process.env.VELKARON_PASSWORD || (await askPassword("Master-Passwort: "));
   const host = new VaultHost(binary, vaultPath);
   try {
     await runSession(host, masterPassword);

@@ -2,13 +2,18 @@
 """A minimal velkaron-vault client (Python 3, standard library only).
 
 Starts the host on a vault file and runs a short session: create the vault (or unlock it if
-it exists), store a login with a generated password, look it up for autofill, list the
-logins, lock.
+it exists), store a demo login with a generated password unless it is there already, look it
+up for autofill, count the logins, lock.
 
-    VELKARON_PASSWORD='master password' python3 client.py [--host-binary PATH] VAULT_PATH
+    python3 client.py [--host-binary PATH] VAULT_PATH
+
+Safe to run against a real vault: the only login it ever stores is its own, clearly marked
+demo login (user name "demo" on the host "velkaron-demo.example"), and it changes no login
+that is already stored, that one included. Delete the demo login when done with it.
 
 The host binary is --host-binary, else $VELKARON_VAULT_BIN, else velkaron-vault on the PATH.
-Without $VELKARON_PASSWORD the master password is asked for on the terminal.
+The master password is $VELKARON_PASSWORD when set, else asked for on the terminal without
+echo (or read from standard input when no terminal is attached).
 """
 
 import argparse
@@ -65,6 +70,12 @@ class VaultHost:
         return status
 
 
+# The demo login: a reserved example domain, so that it can never be a real site's login.
+DEMO_HOST = "velkaron-demo.example"
+DEMO_USERNAME = "demo"
+DEMO_TITLE = "Demo of the velkaron-vault example clients (safe to delete)"
+
+
 def run_session(host, master_password):
     status = host.request("status")
     if status["exists"]:
@@ -74,21 +85,28 @@ def run_session(host, master_password):
         created = host.request("create", password=master_password)
         print(f"created vault; recovery code (write it down): {created['recoveryCode']}")
 
-    new_password = host.request("generate", length=24)["password"]
-    stored = host.request("put", host="example.org", username="erika",
-                          password=new_password, title="Beispiel")
-    print(f"stored login {stored['id']} with a generated password of {len(new_password)} characters")
-
-    matches = host.request("for-host", host="www.example.org", secure=True)
-    filled = ", ".join(f"{m['username']}@{m['host']}" for m in matches)
-    print(f"for-host www.example.org: {len(matches)} login(s): {filled}")
-    if not any(m["password"] == new_password for m in matches):
-        raise HostError("autofill did not return the password just stored")
-
+    # put replaces a stored login with the same host and user name, so store only when there
+    # is none: a login already in the vault is never changed.
     summaries = host.request("list")
-    print(f"list: {len(summaries)} login(s)")
-    for summary in summaries:
-        print(f"  {summary['host']}  {summary['username']}  {summary['title']}  id {summary['id']}")
+    demo = next((s for s in summaries
+                 if s["host"] == DEMO_HOST and s["username"] == DEMO_USERNAME), None)
+    if demo is None:
+        new_password = host.request("generate", length=24)["password"]
+        stored = host.request("put", host=DEMO_HOST, username=DEMO_USERNAME,
+                              password=new_password, title=DEMO_TITLE)
+        demo_id = stored["id"]
+        print(f"stored demo login {demo_id} with a generated password of {len(new_password)} characters")
+    else:
+        demo_id = demo["id"]
+        print(f"demo login {demo_id} is stored already; left unchanged")
+
+    matches = host.request("for-host", host="www." + DEMO_HOST, secure=True)
+    filled = ", ".join(f"{m['username']}@{m['host']}" for m in matches)
+    print(f"for-host www.{DEMO_HOST}: {len(matches)} login(s): {filled}")
+    if not any(m["id"] == demo_id for m in matches):
+        raise HostError("autofill did not return the demo login")
+
+    print(f"list: {len(host.request('list'))} login(s)")
 
     host.request("lock")
     print("locked")

@@ -4,8 +4,6 @@
 //
 //   velkaron_load --host PATH --ideal PATH [--runs N] --out FILE
 
-#include <sodium.h>
-
 #include <array>
 #include <chrono>
 #include <cstring>
@@ -20,6 +18,7 @@
 #include "crypto/bytes.hpp"
 #include "crypto/derive_key.hpp"
 #include "crypto/random.hpp"
+#include "crypto/sodium.hpp"
 #include "figures.hpp"
 #include "measure.hpp"
 #include "prepared_vault.hpp"
@@ -220,7 +219,7 @@ void measure_entries(const Options& options, const PreparedVault& vault, const T
 
 int run(int argc, char** argv) {
     const Options options = parse_options(argc, argv);
-    if (sodium_init() < 0) throw std::runtime_error("libsodium could not be initialised");
+    init_sodium();
     TempDir dir;
     std::vector<PreparedVault> vaults;
     for (const std::size_t count : ENTRY_COUNTS) {

@@ -27,6 +27,7 @@ using testing_support::Bytes;
 using testing_support::counting_bytes;
 using testing_support::libsodium_base64;
 using testing_support::libsodium_unbase64;
+using testing_support::lines_of;
 using testing_support::open_outside;
 using testing_support::read_file;
 using testing_support::run_host;
@@ -197,6 +198,51 @@ TEST(EntryInterop, EntrySealedOutsideOpensInTheBinary) {
               "en\",\"title\":\"\",\"username\":\"max\"}}\n"
               "{\"id\":3,\"ok\":false,\"error\":\"Entschlüsseln fehlgeschlagen\"}\n"
               "{\"id\":4,\"ok\":false,\"error\":\"Entschlüsseln fehlgeschlagen\"}\n");
+}
+
+// The associated data of an entry is its id as UTF-8 bytes after JSON unescaping, outside
+// ASCII too: the binary seals "schlüssel" so, and opens "grüße" written with escapes.
+TEST(EntryInterop, IdOutsideAsciiIsBoundAsItsUtf8Bytes) {
+    TempDir dir;
+    const auto session = run_host(
+        {dir.file("tresor.json")},
+        std::string(R"({"id":1,"op":"create","password":")") + PASSWORD + "\"}\n" +
+            R"({"id":2,"op":"put","entry_id":"schl\u00fcssel","host":"a.example","password":"p"})"
+            "\n");
+    ASSERT_EQ(session.status, 0);
+    Json vault = Json::parse(read_file(dir.file("tresor.json")));
+    const Bytes vault_key = vault_key_of(vault, PASSWORD);
+    const Json& stored = vault["entries"][0];
+    EXPECT_EQ(stored["id"], "schl\xC3\xBCssel");
+    EXPECT_TRUE(open_sealed(vault_key, stored["nonce"].get<std::string>(),
+                            stored["ct"].get<std::string>(), "schl\xC3\xBCssel")
+                    .has_value());
+
+    const std::string record =
+        R"({"host":"b.example","username":"","password":"q","title":"","created_at":1,"updated_at":1})";
+    Json outside = {{"id",
+                     "gr\xC3\xBC\xC3\x9F"
+                     "e"}};
+    outside.update(sealed_outside(vault_key, counting_bytes(0x40, 24), record,
+                                  "gr\xC3\xBC\xC3\x9F"
+                                  "e"));
+    vault["entries"].push_back(outside);
+    std::string document = vault.dump();
+    const std::string raw_id =
+        "\"gr\xC3\xBC\xC3\x9F"
+        "e\"";
+    document.replace(document.find(raw_id), raw_id.size(), R"("gr\u00fc\u00dfe")");
+    write_file(dir.file("tresor.json"), document);
+
+    const auto reveal =
+        run_host({dir.file("tresor.json")},
+                 std::string(R"({"id":1,"op":"unlock","password":")") + PASSWORD + "\"}\n" +
+                     R"({"id":2,"op":"reveal","entry_id":"gr\u00fc\u00dfe"})"
+                     "\n");
+    EXPECT_EQ(reveal.status, 0);
+    EXPECT_EQ(lines_of(reveal.out).back(),
+              "{\"id\":2,\"ok\":true,\"data\":{\"host\":\"b.example\",\"id\":\"gr\xC3\xBC\xC3\x9F"
+              "e\",\"password\":\"q\",\"title\":\"\",\"username\":\"\"}}");
 }
 
 }  // namespace

@@ -62,9 +62,16 @@ Spawned spawn(const std::string& program, const std::vector<std::string>& args, 
     for (auto& entry : env_storage) envp.push_back(entry.data());
     envp.push_back(nullptr);
 
+    // A session of its own: no child can reach the terminal of whoever runs the tests (a
+    // client asking for a password there would wait for good).
+    posix_spawnattr_t attributes;
+    posix_spawnattr_init(&attributes);
+    posix_spawnattr_setflags(&attributes, POSIX_SPAWN_SETSID);
+
     Spawned spawned;
-    const int rc = ::posix_spawnp(&spawned.pid, program.c_str(), &actions, nullptr, argv.data(),
+    const int rc = ::posix_spawnp(&spawned.pid, program.c_str(), &actions, &attributes, argv.data(),
                                   environment ? envp.data() : environ);
+    posix_spawnattr_destroy(&attributes);
     posix_spawn_file_actions_destroy(&actions);
     if (rc != 0) fail("cannot start " + program, rc);
     spawned.input = std::move(in.write);
