@@ -2,6 +2,7 @@
 // list and for-host do this once per stored login, so it bounds them from below.
 
 #include <benchmark/benchmark.h>
+#include <sodium.h>
 
 #include <array>
 #include <stdexcept>
