@@ -4,7 +4,7 @@ import { copyPassword, request } from "./api.js";
 import { editLogin } from "./editor.js";
 import { button, byId, notify } from "./ui.js";
 
-const ROW_HEIGHT = 56; // px, as in popup.css
+const ROW_HEIGHT = 74; // px, as in popup.css
 const SPARE_ROWS = 6; // rendered above and below the visible ones, so scrolling shows no gap
 
 let logins = []; // summaries from `list`, each with its search text
