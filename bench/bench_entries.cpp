@@ -96,7 +96,9 @@ BENCHMARK(BM_PutWithoutEntryId)->Apply(entry_counts);
 void BM_SaveVault(benchmark::State& run) {
     BenchVault vault(static_cast<std::size_t>(run.range(0)));
     for (auto _ : run) {
-        if (auto saved = save_vault(vault.state().path, *vault.state().vault); !saved)
+        HostState& state = vault.state();
+        if (auto saved = save_vault(state.path, *state.vault, state.version, *state.key, {});
+            !saved)
             run.SkipWithError(saved.error().c_str());
     }
 }

@@ -52,7 +52,8 @@ PreparedVault prepare_vault(const std::string& path, std::size_t count) {
         prepared.last_id = id;
         state.vault->entries.push_back(SealedEntry{std::move(id), std::move(sealed)});
     }
-    if (auto saved = save_vault(state.path, *state.vault); !saved)
+    // The file is the one create has just written, so there is no change to make again.
+    if (auto saved = save_vault(state.path, *state.vault, state.version, *state.key, {}); !saved)
         throw std::runtime_error("save: " + saved.error());
     prepared.file_bytes = std::filesystem::file_size(path);
     return prepared;

@@ -6,7 +6,6 @@
 #include "entries/entry_detail.hpp"
 #include "entries/open_entry.hpp"
 #include "state/vault_access.hpp"
-#include "vault/storage.hpp"
 
 namespace velkaron {
 namespace {
@@ -72,10 +71,15 @@ Result<nlohmann::json> reveal_entry(HostState& state, std::string_view entry_id)
 Status delete_entry(HostState& state, std::string_view entry_id) {
     const auto vault = unlocked_vault(state);
     if (!vault) return fail(vault.error());
-    const auto removed =
-        std::erase_if((*vault)->entries, [&](const SealedEntry& e) { return e.id == entry_id; });
-    if (removed == 0) return fail("Eintrag nicht gefunden");
-    return save_vault(state.path, **vault);
+    const auto has_id = [&](const SealedEntry& e) { return e.id == entry_id; };
+    const auto& entries = (*vault)->entries;
+    if (std::none_of(entries.begin(), entries.end(), has_id)) return fail("Eintrag nicht gefunden");
+    // On a file another client has changed meanwhile the entry may be gone already: what was
+    // asked for holds all the same.
+    return change_vault(state, [&](VaultFile& target) -> Status {
+        std::erase_if(target.entries, has_id);
+        return {};
+    });
 }
 
 }  // namespace velkaron

@@ -6,7 +6,6 @@
 #include "entries/open_entry.hpp"
 #include "entries/operations.hpp"
 #include "state/vault_access.hpp"
-#include "vault/storage.hpp"
 
 namespace velkaron {
 namespace {
@@ -20,9 +19,9 @@ struct OpenedLogin {
 
 // The first entry that opens with exactly this host and user name. Entries that fail to open
 // or read are passed over: a damaged entry must not stop a login from being stored.
-std::optional<OpenedLogin> find_login(const HostState& state, std::string_view host,
-                                      std::string_view username) {
-    const auto& entries = state.vault->entries;
+std::optional<OpenedLogin> find_login(const HostState& state,
+                                      const std::vector<SealedEntry>& entries,
+                                      std::string_view host, std::string_view username) {
     for (std::size_t i = 0; i < entries.size(); ++i) {
         const auto entry = open_entry(state, entries[i]);
         if (entry && entry->host == host && entry->username == username) {
@@ -40,26 +39,23 @@ std::size_t first_with_id(const std::vector<SealedEntry>& entries, std::string_v
 
 // Carried over from the entry at `index` when it opens, else now. `opened` spares a second
 // opening when the search by host and user name has just read that very entry.
-std::uint64_t creation_time(const HostState& state, std::size_t index,
-                            const std::optional<OpenedLogin>& opened) {
+std::uint64_t creation_time(const HostState& state, const std::vector<SealedEntry>& entries,
+                            std::size_t index, const std::optional<OpenedLogin>& opened) {
     if (index == NONE) return unix_seconds();
     if (opened && opened->index == index) return opened->created_at;
-    const auto entry = open_entry(state, state.vault->entries[index]);
+    const auto entry = open_entry(state, entries[index]);
     return entry ? entry->created_at : unix_seconds();
 }
 
-}  // namespace
-
-Result<std::string> put_entry(HostState& state, const PutRequest& request) {
-    const auto vault = unlocked_vault(state);
-    if (!vault) return fail(vault.error());
-    auto& entries = (*vault)->entries;
-
+// Chooses the id in `vault`, seals the login under it and puts it there; gives the id.
+Result<std::string> store_login(const HostState& state, VaultFile& vault,
+                                const PutRequest& request) {
+    auto& entries = vault.entries;
     std::string id;
     std::optional<OpenedLogin> opened;
     if (request.entry_id) {
         id = *request.entry_id;
-    } else if ((opened = find_login(state, request.host, request.username))) {
+    } else if ((opened = find_login(state, entries, request.host, request.username))) {
         id = entries[opened->index].id;
     } else {
         id = new_entry_id();
@@ -73,7 +69,7 @@ Result<std::string> put_entry(HostState& state, const PutRequest& request) {
     entry.username = request.username;
     entry.password = request.password;
     entry.title = request.title;
-    entry.created_at = creation_time(state, index, opened);
+    entry.created_at = creation_time(state, entries, index, opened);
     entry.updated_at = unix_seconds();
 
     const auto plaintext = write_entry(entry);
@@ -87,8 +83,25 @@ Result<std::string> put_entry(HostState& state, const PutRequest& request) {
     } else {
         entries[index].sealed = std::move(*sealed);
     }
+    return id;
+}
+
+}  // namespace
+
+Result<std::string> put_entry(HostState& state, const PutRequest& request) {
+    const auto vault = unlocked_vault(state);
+    if (!vault) return fail(vault.error());
+    // On a file another client has changed meanwhile, the search by host and user name runs
+    // again on that file's entries; the answer names the id finally written.
+    std::string id;
+    const VaultChange store = [&](VaultFile& target) -> Status {
+        auto stored = store_login(state, target, request);
+        if (!stored) return fail(std::move(stored.error()));
+        id = std::move(*stored);
+        return {};
+    };
     // The change stays in memory when the save fails; the next successful save writes it.
-    if (auto saved = save_vault(state.path, **vault); !saved) return fail(std::move(saved.error()));
+    if (auto saved = change_vault(state, store); !saved) return fail(std::move(saved.error()));
     return id;
 }
 

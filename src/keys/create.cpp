@@ -24,8 +24,10 @@ Result<std::string> create_vault(HostState& state, std::string_view password) {
     if (!by_code) return fail(std::move(by_code.error()));
 
     // A key still held belongs to the vault being replaced and must not serve the new one,
-    // also when the save below fails and the new vault stays in memory, locked.
+    // also when the save below fails and the new vault stays in memory, locked. The file
+    // version held belongs to that vault too: the new one has none until it is saved.
     state.key.reset();
+    state.version.reset();
     state.vault = VaultFile{
         .version = VAULT_VERSION,
         .kdf = std::move(by_password->kdf),
@@ -33,7 +35,9 @@ Result<std::string> create_vault(HostState& state, std::string_view password) {
         .recovery = Recovery{std::move(by_code->kdf), std::move(by_code->sealed)},
         .entries = {},
     };
-    if (auto saved = save_vault(state.path, *state.vault); !saved)
+    // No change to make again: a file that appeared at the path since the check above cannot
+    // hold the vault just made, and the save refuses it.
+    if (auto saved = save_vault(state.path, *state.vault, state.version, vault_key, {}); !saved)
         return fail(std::move(saved.error()));
     state.key = std::move(vault_key);
     return code;

@@ -5,7 +5,6 @@
 #include "keys/recovery_code.hpp"
 #include "keys/vault_key_wrap.hpp"
 #include "state/vault_access.hpp"
-#include "vault/storage.hpp"
 
 namespace velkaron {
 
@@ -39,11 +38,15 @@ Status change_password(HostState& state, std::string_view current_password,
                        std::string_view new_password) {
     if (auto valid = check_new_master_password(new_password); !valid) return valid;
     if (auto unlocked = unlock_vault(state, current_password); !unlocked) return unlocked;
-    auto wrapped = wrap_vault_key(*state.key, bytes_of(new_password), state.kdf_params);
-    if (!wrapped) return fail(std::move(wrapped.error()));
-    state.vault->kdf = std::move(wrapped->kdf);
-    state.vault->wrapped_key = std::move(wrapped->sealed);
-    return save_vault(state.path, *state.vault);
+    const auto wrapped = wrap_vault_key(*state.key, bytes_of(new_password), state.kdf_params);
+    if (!wrapped) return fail(wrapped.error());
+    // Only the password's records: on a file another client has changed meanwhile, its
+    // entries and recovery record stay as they are there.
+    return change_vault(state, [&](VaultFile& target) -> Status {
+        target.kdf = wrapped->kdf;
+        target.wrapped_key = wrapped->sealed;
+        return {};
+    });
 }
 
 }  // namespace velkaron

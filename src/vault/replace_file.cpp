@@ -86,22 +86,27 @@ const FileCalls& system_file_calls() noexcept {
     return calls;
 }
 
-Status replace_file(const std::string& target, const std::string& temporary, std::string_view bytes,
-                    const FileCalls& calls) {
+Result<UniqueFd> replace_file(const std::string& target, const std::string& temporary,
+                              const LockedContents& contents, const FileCalls& calls) {
     auto file = open_locked(temporary, calls);
     if (!file) return fail(WRITE_FAILED + file.error());
     // Before the first byte, so that the key material is never readable by others.
     if (retry_on_eintr(calls.fchmod, file->get(), OWNER_ONLY) != 0) {
         return fail("Rechte nicht setzbar: " + os_error(errno));
     }
-    if (auto written = write_durably(file->get(), bytes, calls); !written) {
+    const auto bytes = contents();
+    if (!bytes) return fail(bytes.error());
+    if (auto written = write_durably(file->get(), *bytes, calls); !written) {
         return fail(WRITE_FAILED + written.error());
     }
     if (retry_on_eintr(calls.rename, temporary.c_str(), target.c_str()) != 0) {
         return fail("Umbenennen fehlgeschlagen: " + os_error(errno));
     }
     flush_directory(temporary, calls);
-    return {};  // `file` closes last, releasing the lock
+    // A rival saver may wait for this lock on the inode that is now the vault; it must get it
+    // and start again on a new temporary file.
+    if (retry_on_eintr(calls.flock, file->get(), LOCK_UN) != 0) file->reset();
+    return file;
 }
 
 }  // namespace velkaron

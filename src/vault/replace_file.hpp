@@ -2,9 +2,10 @@
 
 #include <sys/types.h>
 
+#include <functional>
 #include <string>
-#include <string_view>
 
+#include "base/posix.hpp"
 #include "base/result.hpp"
 
 namespace velkaron {
@@ -24,10 +25,16 @@ struct FileCalls {
 
 [[nodiscard]] const FileCalls& system_file_calls() noexcept;
 
-// Writes `bytes` to `temporary` under an exclusive lock, mode 0600 before the first byte,
-// flushes it and renames it onto `target`; the error is the whole German message.
-[[nodiscard]] Status replace_file(const std::string& target, const std::string& temporary,
-                                  std::string_view bytes,
-                                  const FileCalls& calls = system_file_calls());
+// Gives the bytes to write, asked once the temporary file is locked; or the message that stops
+// the save before anything is written.
+using LockedContents = std::function<Result<std::string>()>;
+
+// Takes an exclusive lock on `temporary`, sets mode 0600, asks `contents` for the bytes, writes
+// them, flushes them and renames the file onto `target`. Gives the descriptor of the file now
+// at `target`, its lock released (empty if the lock could only be released by closing it). The
+// error is the whole German message.
+[[nodiscard]] Result<UniqueFd> replace_file(const std::string& target, const std::string& temporary,
+                                            const LockedContents& contents,
+                                            const FileCalls& calls = system_file_calls());
 
 }  // namespace velkaron

@@ -1,9 +1,11 @@
 // Four host processes on one vault, each storing logins as fast as it can. Saves are
 // serialised by the lock on the temporary file, so a reader never finds the vault file
-// incomplete, and after every round the file is one host's last save, whole.
+// incomplete, and each save is made on the file as the others left it: after every round the
+// file holds every login any host has stored.
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <atomic>
 #include <memory>
 #include <string>
@@ -26,8 +28,14 @@ using testing_support::read_file;
 using testing_support::TempDir;
 
 constexpr int HOSTS = 4;
+// Every save reads and parses the file the other hosts have grown meanwhile; under
+// AddressSanitizer that costs several times as much, so fewer rounds keep it to seconds.
+#if defined(__SANITIZE_ADDRESS__)
+constexpr int ROUNDS = 10;
+#else
 constexpr int ROUNDS = 30;
-constexpr int PUTS_PER_ROUND = 10;  // sent at once to each host: 300 saves per host
+#endif
+constexpr int PUTS_PER_ROUND = 10;  // sent at once to each host
 
 std::string entry_id(int host, int put) {
     return "h" + std::to_string(host) + "-" + std::to_string(put);
@@ -37,12 +45,18 @@ std::string password(int host, int put) {
     return "pw-" + std::to_string(host) + "-" + std::to_string(put);
 }
 
-// What host `host` holds after `puts` puts: its own logins only, since each host read the
-// vault once, empty, and never reads it again while it is loaded.
-Logins logins_of(int host, int puts) {
+bool by_id(const Login& a, const Login& b) {
+    return a.id < b.id;
+}
+
+// Every host's logins after `puts` puts each, in id order.
+Logins logins_of_all(int puts) {
     Logins logins;
-    for (int put = 0; put < puts; ++put)
-        logins.push_back({entry_id(host, put), password(host, put)});
+    for (int host = 0; host < HOSTS; ++host) {
+        for (int put = 0; put < puts; ++put)
+            logins.push_back({entry_id(host, put), password(host, put)});
+    }
+    std::sort(logins.begin(), logins.end(), by_id);
     return logins;
 }
 
@@ -72,7 +86,7 @@ class Reader {
     std::thread thread_;
 };
 
-TEST(ConcurrentHosts, NoReadEverFailsAndEachRoundEndsWithOneWholeSave) {
+TEST(ConcurrentHosts, NoReadEverFailsAndEachRoundEndsWithEveryHostsLogins) {
     TempDir dir;
     const std::string path = dir.file("tresor.json");
     testing_support::create_small_vault(path);
@@ -102,13 +116,11 @@ TEST(ConcurrentHosts, NoReadEverFailsAndEachRoundEndsWithOneWholeSave) {
                                                       entry_id(host, put) + R"("}})");
             }
         }
-        const auto on_disk = testing_support::open_vault_file(path);
+        auto on_disk = testing_support::open_vault_file(path);
         ASSERT_TRUE(on_disk.has_value()) << "round " << round << ": " << on_disk.error();
-        const int puts = (round + 1) * PUTS_PER_ROUND;
-        bool one_host_whole = false;
-        for (int host = 0; host < HOSTS; ++host)
-            one_host_whole |= *on_disk == logins_of(host, puts);
-        ASSERT_TRUE(one_host_whole) << "round " << round << ": " << on_disk->size() << " logins";
+        std::sort(on_disk->begin(), on_disk->end(), by_id);
+        ASSERT_EQ(*on_disk, logins_of_all((round + 1) * PUTS_PER_ROUND))
+            << "round " << round << ": " << on_disk->size() << " logins";
     }
     reader.stop();
     EXPECT_EQ(reader.failed(), 0) << "of " << reader.reads() << " reads";

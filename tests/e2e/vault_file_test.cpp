@@ -75,7 +75,9 @@ INSTANTIATE_TEST_SUITE_P(
                  "unbekannte Tresorversion 2"}),
     testing_support::CaseName{});
 
-TEST(VaultFile, IsReadAgainOnlyAfterLock) {
+// A loaded vault follows its file, but not to a file that does not read: until then, and
+// until lock drops the copy, the host answers from memory.
+TEST(VaultFile, ADamagedFileIsNotTakenWhileAVaultIsLoaded) {
     TempDir dir;
     const std::string path = dir.file("tresor.json");
     write_file(path, UNDECODABLE_SALT);
@@ -91,9 +93,14 @@ TEST(VaultFile, IsReadAgainOnlyAfterLock) {
 }
 
 // Two hosts on one vault path save in parallel, round after round; after every round the
-// file must be a whole vault in writer form, private to its owner.
+// file must be a whole vault in writer form, private to its owner, holding both hosts' logins.
 TEST(VaultFile, TwoHostsSavingInParallelAlwaysLeaveAWholeVault) {
+    // Each save reads the other host's latest file; AddressSanitizer makes that slow.
+#if defined(__SANITIZE_ADDRESS__)
+    constexpr int ROUNDS = 60;
+#else
     constexpr int ROUNDS = 200;
+#endif
     TempDir dir;
     const std::string path = dir.file("tresor.json");
     HostProcess first({path});
@@ -114,7 +121,7 @@ TEST(VaultFile, TwoHostsSavingInParallelAlwaysLeaveAWholeVault) {
         const auto vault = parse_vault(text);
         ASSERT_TRUE(vault.has_value()) << "round " << round << ": " << vault.error();
         ASSERT_EQ(serialize_vault(*vault), text) << "round " << round;
-        ASSERT_EQ(vault->entries.size(), static_cast<std::size_t>(round + 1));
+        ASSERT_EQ(vault->entries.size(), static_cast<std::size_t>(2 * (round + 1)));
     }
     struct stat info {};
     ASSERT_EQ(::stat(path.c_str(), &info), 0);

@@ -11,6 +11,7 @@
 #include "crypto/derive_key.hpp"
 #include "crypto/seal.hpp"
 #include "keys/create.hpp"
+#include "state/vault_access.hpp"
 #include "support/keys_fixture.hpp"
 #include "vault/storage.hpp"
 
@@ -103,7 +104,7 @@ TEST_F(Unlock, WrongRecoveryCodesAreRefused) {
     }
 }
 
-// --- records that are damaged or unusual, put in memory as if loaded ---------------------
+// --- records that are damaged or unusual, changed in memory after loading -----------------
 
 Sealed sealed_under_password(const KdfRecord& kdf, std::size_t plaintext_size) {
     const auto salt = base64_decode(kdf.salt);
@@ -122,9 +123,9 @@ struct RecordCase {
 class DamagedRecord : public Unlock, public testing::WithParamInterface<RecordCase> {};
 
 TEST_P(DamagedRecord, GivesItsMessage) {
-    VaultFile vault = file_vault();
-    GetParam().change(vault);
-    state.vault = std::move(vault);
+    // Loaded, so that the file counts as read: the vault in memory is used as it is.
+    ASSERT_TRUE(loaded_or_read_vault(state).has_value());
+    GetParam().change(*state.vault);
     const auto done =
         GetParam().by_code ? unlock_with_recovery(state, code) : unlock_vault(state, PASSWORD);
     if (GetParam().outcome == nullptr) {

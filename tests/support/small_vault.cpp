@@ -9,16 +9,18 @@
 
 namespace velkaron::testing_support {
 
-void create_small_vault(const std::string& path) {
+std::string create_small_vault(const std::string& path) {
     HostState state(path);
     state.kdf_params = SMALL_KDF;
     const auto code = create_vault(state, PASSWORD);
-    ASSERT_TRUE(code.has_value()) << code.error();
+    EXPECT_TRUE(code.has_value()) << code.error();
+    return code.value_or("");
 }
 
-Result<Logins> open_vault_file(const std::string& path) {
+Result<Logins> open_vault_file(const std::string& path, std::string_view password) {
     HostState state(path);
-    if (auto unlocked = unlock_vault(state, PASSWORD); !unlocked) return fail(unlocked.error());
+    if (auto unlocked = unlock_vault(state, password.empty() ? PASSWORD : password); !unlocked)
+        return fail(unlocked.error());
     Logins logins;
     for (const SealedEntry& stored : state.vault->entries) {
         auto entry = open_entry(state, stored);

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <string>
+#include <string_view>
 #include <vector>
 
 #include "base/result.hpp"
@@ -9,8 +10,8 @@ namespace velkaron::testing_support {
 
 // Creates a vault at `path` under the master password of support/keys_fixture.hpp with Argon2
 // costs small enough that the binary, which unlocks with the costs stored in the file, opens
-// it at once. Fails the calling test when creation fails.
-void create_small_vault(const std::string& path);
+// it at once. Gives its recovery code; fails the calling test when creation fails.
+std::string create_small_vault(const std::string& path);
 
 // One stored login as the checks below compare it.
 struct Login {
@@ -22,7 +23,9 @@ struct Login {
 using Logins = std::vector<Login>;
 
 // The logins of the vault file at `path`, in file order: read, parsed, unlocked with the
-// master password and every entry opened, in this process. The error is the first failure.
-[[nodiscard]] Result<Logins> open_vault_file(const std::string& path);
+// master password (or `password`) and every entry opened, in this process. The error is the
+// first failure.
+[[nodiscard]] Result<Logins> open_vault_file(const std::string& path,
+                                             std::string_view password = {});
 
 }  // namespace velkaron::testing_support

@@ -7,6 +7,7 @@
 #include <vector>
 
 #include "support/temp_dir.hpp"
+#include "vault/replace_file.hpp"
 #include "vault/storage.hpp"
 #include "vault/vault_json.hpp"
 
@@ -41,9 +42,10 @@ bool is_one_of(const std::string& text, const std::array<std::string, SAVERS>& d
     return false;
 }
 
-// Several processes save their own vault to one path as fast as they can, each reading the
-// file back after every save, while this process reads it all the time: every read must be
-// one complete document.
+// Several processes write their own vault to one path through the locked temporary file as fast
+// as they can, each reading the file back after every write, while this process reads it all
+// the time: every read must be one complete document. (A host's save would refuse to write
+// over another vault; here the write itself is under test.)
 TEST(ConcurrentSave, NoReaderEverSeesAnIncompleteVault) {
     TempDir dir;
     const std::string path = dir.file("tresor.json");
@@ -58,7 +60,9 @@ TEST(ConcurrentSave, NoReaderEverSeesAnIncompleteVault) {
         ASSERT_GE(pid, 0);
         if (pid == 0) {
             for (int round = 0; round < ROUNDS; ++round) {
-                if (!save_vault(path, vaults[i])) ::_exit(1);
+                const auto written = replace_file(
+                    path, temporary_path(path), [&] { return Result<std::string>(documents[i]); });
+                if (!written) ::_exit(1);
                 if (!is_one_of(read_file(path), documents)) ::_exit(2);
             }
             ::_exit(0);

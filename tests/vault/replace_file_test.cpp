@@ -58,6 +58,10 @@ int fail_with(int error) {
     return -1;
 }
 
+LockedContents bytes(std::string text) {
+    return [text = std::move(text)]() -> Result<std::string> { return text; };
+}
+
 class ReplaceFile : public testing::Test {
   protected:
     void SetUp() override {
@@ -85,7 +89,9 @@ TEST_F(ReplaceFile, MakesTheCallsInTheSafeOrder) {
         return real.open(path, flags, mode);
     };
     calls_.flock = [](int fd, int operation) {
-        injected.trace.push_back(operation == LOCK_EX ? "lock" : "other lock");
+        injected.trace.push_back(operation == LOCK_EX   ? "lock"
+                                 : operation == LOCK_UN ? "unlock"
+                                                        : "other lock");
         return real.flock(fd, operation);
     };
     calls_.fchmod = [](int fd, mode_t mode) {
@@ -108,19 +114,19 @@ TEST_F(ReplaceFile, MakesTheCallsInTheSafeOrder) {
         injected.trace.push_back("rename");
         return real.rename(from, to);
     };
+    const LockedContents contents = [] {
+        injected.trace.push_back("contents");
+        return Result<std::string>(NEW);
+    };
     const mode_t previous = ::umask(0);
-    const Status replaced = replace_file(vault_, temporary_, NEW, calls_);
+    const auto replaced = replace_file(vault_, temporary_, contents, calls_);
     ::umask(previous);
     ASSERT_TRUE(replaced.has_value()) << replaced.error();
-    const std::vector<std::string> expected{"open tresor.tmp",
-                                            "lock",
-                                            "chmod 600",
-                                            "truncate 0",
-                                            "write with mode 600",
-                                            "fsync",
-                                            "rename",
-                                            "open " + dir_.path().filename().string(),
-                                            "fsync"};
+    const std::vector<std::string> expected{
+        "open tresor.tmp", "lock",       "chmod 600",
+        "contents",        "truncate 0", "write with mode 600",
+        "fsync",           "rename",     "open " + dir_.path().filename().string(),
+        "fsync",           "unlock"};
     EXPECT_EQ(injected.trace, expected);
     EXPECT_EQ(read_file(vault_), NEW);
 }
@@ -135,7 +141,7 @@ class InjectedFault : public ReplaceFile, public testing::WithParamInterface<Fau
 
 TEST_P(InjectedFault, EitherSucceedsOrLeavesTheVaultAlone) {
     GetParam().inject(calls_);
-    const Status replaced = replace_file(vault_, temporary_, NEW, calls_);
+    const auto replaced = replace_file(vault_, temporary_, bytes(NEW), calls_);
     if (GetParam().error.empty()) {
         ASSERT_TRUE(replaced.has_value()) << replaced.error();
         EXPECT_EQ(read_file(vault_), NEW);
@@ -225,7 +231,7 @@ INSTANTIATE_TEST_SUITE_P(
 
 TEST_F(ReplaceFile, FailedPermissionChangeWritesNothing) {
     calls_.fchmod = [](int, mode_t) { return fail_with(EPERM); };
-    ASSERT_FALSE(replace_file(vault_, temporary_, NEW, calls_).has_value());
+    ASSERT_FALSE(replace_file(vault_, temporary_, bytes(NEW), calls_).has_value());
     EXPECT_EQ(read_file(temporary_), "");
     EXPECT_EQ(read_file(vault_), OLD);
 }
@@ -235,17 +241,70 @@ TEST_F(ReplaceFile, FailedPermissionChangeWritesNothing) {
 TEST_F(ReplaceFile, StartsAgainWhenARivalRenamedTheTemporaryFileAway) {
     write_file(temporary_, "rival's complete vault");
     calls_.flock = [](int fd, int operation) {
-        if (++injected.calls == 1) {
+        if (operation == LOCK_EX && ++injected.calls == 1) {
             const fs::path temporary = fs::read_symlink("/proc/self/fd/" + std::to_string(fd));
             fs::rename(temporary, temporary.parent_path() / "rival.json");
         }
         return real.flock(fd, operation);
     };
-    const Status replaced = replace_file(vault_, temporary_, NEW, calls_);
+    const auto replaced = replace_file(vault_, temporary_, bytes(NEW), calls_);
     ASSERT_TRUE(replaced.has_value()) << replaced.error();
     EXPECT_EQ(injected.calls, 2);
     EXPECT_EQ(read_file(dir_.file("rival.json")), "rival's complete vault");
     EXPECT_EQ(read_file(vault_), NEW);
+}
+
+// Whether a fresh open file description can take the lock at once: nobody holds it.
+bool lock_is_free(const std::string& path) {
+    const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
+    const bool free = fd >= 0 && ::flock(fd, LOCK_EX | LOCK_NB) == 0;
+    if (fd >= 0) ::close(fd);
+    return free;
+}
+
+ino_t inode_of(const std::string& path) {
+    struct stat info {};
+    EXPECT_EQ(::stat(path.c_str(), &info), 0) << path;
+    return info.st_ino;
+}
+
+// The descriptor kept as the saved version: the file now at the vault path, already unlocked
+// so that a saver waiting for it can go on.
+TEST_F(ReplaceFile, GivesBackTheRenamedFileUnlocked) {
+    const auto replaced = replace_file(vault_, temporary_, bytes(NEW), calls_);
+    ASSERT_TRUE(replaced.has_value()) << replaced.error();
+    ASSERT_TRUE(*replaced);
+    struct stat kept {};
+    ASSERT_EQ(::fstat(replaced->get(), &kept), 0);
+    EXPECT_EQ(kept.st_ino, inode_of(vault_));
+    EXPECT_TRUE(lock_is_free(vault_));
+}
+
+TEST_F(ReplaceFile, ALockThatWillNotBeReleasedIsClosed) {
+    calls_.flock = [](int fd, int operation) {
+        return operation == LOCK_UN ? fail_with(EIO) : real.flock(fd, operation);
+    };
+    const auto replaced = replace_file(vault_, temporary_, bytes(NEW), calls_);
+    ASSERT_TRUE(replaced.has_value()) << replaced.error();
+    EXPECT_FALSE(*replaced);
+    EXPECT_EQ(read_file(vault_), NEW);
+    EXPECT_TRUE(lock_is_free(vault_));
+}
+
+// Contents are asked for under the lock; a refusal ends the save before the first byte, and
+// its message is the save's.
+TEST_F(ReplaceFile, RefusedContentsWriteNothing) {
+    write_file(temporary_, "left by an earlier save");
+    const LockedContents refuse = [this]() -> Result<std::string> {
+        EXPECT_FALSE(lock_is_free(temporary_));
+        return fail("nicht jetzt");
+    };
+    const auto replaced = replace_file(vault_, temporary_, refuse, calls_);
+    ASSERT_FALSE(replaced.has_value());
+    EXPECT_EQ(replaced.error(), "nicht jetzt");
+    EXPECT_EQ(read_file(vault_), OLD);
+    EXPECT_EQ(read_file(temporary_), "left by an earlier save");
+    EXPECT_TRUE(lock_is_free(temporary_));
 }
 
 // With the extension "tmp" the temporary file must not be the vault itself, or a failed
@@ -254,7 +313,7 @@ TEST_F(ReplaceFile, FailedWriteNeverTouchesAVaultNamedTmp) {
     const std::string vault = dir_.file("tresor.tmp");
     write_file(vault, OLD);
     calls_.write = [](int, const void*, size_t) -> ssize_t { return fail_with(EIO); };
-    ASSERT_FALSE(replace_file(vault, temporary_path(vault), NEW, calls_).has_value());
+    ASSERT_FALSE(replace_file(vault, temporary_path(vault), bytes(NEW), calls_).has_value());
     EXPECT_EQ(read_file(vault), OLD);
 }
 

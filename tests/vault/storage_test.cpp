@@ -4,10 +4,15 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <array>
 #include <filesystem>
 #include <functional>
+#include <map>
 #include <string>
+#include <utility>
 
+#include "crypto/bytes.hpp"
+#include "crypto/seal.hpp"
 #include "state/vault_access.hpp"
 #include "support/case_name.hpp"
 #include "support/temp_dir.hpp"
@@ -130,7 +135,8 @@ INSTANTIATE_TEST_SUITE_P(
                  "Tresor beschädigt: missing field `kdf` at line 1 column 13"}),
     testing_support::CaseName{});
 
-TEST(LoadVault, ReadsTheFileOnlyWhileNoVaultIsInMemory) {
+// Once read, the vault in memory follows the file (a locked host has no key to compare).
+TEST(LoadVault, ReadsTheFileAgainWhenItChanged) {
     TempDir dir;
     HostState state(dir.file("tresor.json"));
     write_file(state.path, serialize_vault(sample_vault("first")));
@@ -140,7 +146,7 @@ TEST(LoadVault, ReadsTheFileOnlyWhileNoVaultIsInMemory) {
 
     write_file(state.path, serialize_vault(sample_vault("second")));
     ASSERT_TRUE(loaded_or_read_vault(state).has_value());
-    EXPECT_EQ(*state.vault, sample_vault("first"));
+    EXPECT_EQ(*state.vault, sample_vault("second"));
 
     state.lock();
     ASSERT_TRUE(loaded_or_read_vault(state).has_value());
@@ -153,16 +159,34 @@ TEST(LoadVault, FollowsASymbolicLink) {
     fs::create_symlink(dir.file("target"), dir.file("tresor.json"));
     const auto loaded = load_vault(dir.file("tresor.json"));
     ASSERT_TRUE(loaded.has_value()) << loaded.error();
-    EXPECT_EQ(*loaded, sample_vault());
+    EXPECT_EQ(loaded->vault, sample_vault());
 }
 
 // --- saving -----------------------------------------------------------------------------
 
+// Any key will do while nobody else changes the file: the key only decides about newer files.
+const VaultKey& test_key() {
+    static const VaultKey key(std::array<unsigned char, KEY_LEN>{7, 7, 7});
+    return key;
+}
+
+// A vault the host read from nowhere: whatever is at `path` is another program's file.
+Status save_new(const std::string& path, VaultFile vault) {
+    std::optional<FileVersion> none;
+    return save_vault(path, vault, none, test_key(), {});
+}
+
+// A host that read the vault file (OLD) and changed the vault in memory since.
 class SaveVault : public testing::Test {
   protected:
-    void SetUp() override { write_file(state_.path, OLD); }
+    void SetUp() override {
+        write_file(state_.path, OLD);
+        auto loaded = load_vault(state_.path);
+        ASSERT_TRUE(loaded.has_value()) << loaded.error();
+        state_.version = std::move(loaded->version);
+    }
 
-    Status save() { return save_vault(state_.path, *state_.vault); }
+    Status save() { return save_vault(state_.path, *state_.vault, state_.version, test_key(), {}); }
 
     // The vault file keeps its previous content after a failed save.
     void expect_failure(const std::string& error) {
@@ -171,7 +195,7 @@ class SaveVault : public testing::Test {
         EXPECT_EQ(saved.error(), error);
     }
 
-    static constexpr const char* OLD = "previous vault";
+    const std::string OLD = serialize_vault(sample_vault("old"));
     TempDir dir_;
     HostState state_ = [this] {
         HostState state(dir_.file("tresor.json"));
@@ -202,14 +226,14 @@ TEST_F(SaveVault, NothingToSaveWithoutAVaultInMemory) {
 }
 
 TEST_F(SaveVault, ReplacesASymbolicLinkAndLeavesItsTarget) {
+    // The file read stays what the path leads to, now through a link.
     const std::string target = dir_.file("target");
-    write_file(target, "linked content");
-    fs::remove(state_.path);
+    fs::rename(state_.path, target);
     fs::create_symlink(target, state_.path);
     ASSERT_TRUE(save().has_value());
     EXPECT_FALSE(fs::is_symlink(state_.path));
     EXPECT_EQ(read_file(state_.path), serialize_vault(*state_.vault));
-    EXPECT_EQ(read_file(target), "linked content");
+    EXPECT_EQ(read_file(target), OLD);
 }
 
 TEST_F(SaveVault, OverwritesAStaleTemporaryFileCompletely) {
@@ -267,7 +291,7 @@ class DirectoryNotUsable : public testing::TestWithParam<UnreachableDirectory> {
 TEST_P(DirectoryNotUsable, FailsAndLeavesNoTemporaryFile) {
     TempDir dir;
     write_file(dir.file("plain"), "a regular file");
-    const Status saved = save_vault(dir.file(GetParam().vault), sample_vault());
+    const Status saved = save_new(dir.file(GetParam().vault), sample_vault());
     ASSERT_FALSE(saved.has_value());
     EXPECT_EQ(saved.error(), GetParam().error);
     EXPECT_EQ(std::distance(fs::directory_iterator(dir.path()), fs::directory_iterator()), 1);
@@ -285,20 +309,178 @@ INSTANTIATE_TEST_SUITE_P(
                              "Schreiben fehlgeschlagen: Is a directory (os error 21)"}),
     testing_support::CaseName{});
 
-TEST_F(SaveVault, FailedRenameKeepsTheVaultAndTheNextSaveWritesTheChange) {
+// A directory in place of the vault file no longer reaches the rename: it is not the file the
+// host read, and it does not read as a vault. (Failing renames: replace_file_test.cpp and the
+// immutable vault file in e2e/reliability_save_faults_test.cpp.)
+TEST_F(SaveVault, DirectoryInPlaceOfTheVaultIsRefusedAndTheNextSaveWritesTheChange) {
     fs::remove(state_.path);
     fs::create_directory(state_.path);
     write_file(state_.path + "/inside", OLD);
-    expect_failure("Umbenennen fehlgeschlagen: Is a directory (os error 21)");
+    expect_failure(
+        "Tresordatei inzwischen geändert, nichts gespeichert: Tresor nicht lesbar: Is a "
+        "directory (os error 21)");
     EXPECT_EQ(read_file(state_.path + "/inside"), OLD);
-    // The complete temporary file stays behind, already private.
-    EXPECT_EQ(read_file(temporary_), serialize_vault(*state_.vault));
+    // Refused before the first byte: the temporary file is empty, already private.
+    EXPECT_EQ(read_file(temporary_), "");
     EXPECT_EQ(mode_of(temporary_), 0600u);
 
     fs::remove_all(state_.path);
     ASSERT_TRUE(save().has_value());
     EXPECT_EQ(read_file(state_.path), serialize_vault(*state_.vault));
 }
+
+// --- saving onto a file another program has changed ------------------------------------
+
+// Sealed once per key and id, so that every vault built from it has the same bytes.
+SealedEntry entry_sealed_with(const VaultKey& key, const std::string& id) {
+    static std::map<std::pair<const VaultKey*, std::string>, SealedEntry> sealed_before;
+    const auto [it, added] = sealed_before.try_emplace({&key, id});
+    if (added) {
+        auto sealed = seal(key.copy(), bytes_of("login " + id), id);
+        EXPECT_TRUE(sealed.has_value());
+        it->second = SealedEntry{id, sealed.value_or(Sealed{})};
+    }
+    return it->second;
+}
+
+// The vault the host read: a recovery record and one entry sealed with the test key.
+VaultFile read_vault() {
+    VaultFile vault = sample_vault();
+    vault.recovery = Recovery{vault.kdf, Sealed{"cmVjb3Zlcnk=", "Y29kZQ=="}};
+    vault.entries = {entry_sealed_with(test_key(), "e1")};
+    return vault;
+}
+
+const VaultChange ADD_MINE = [](VaultFile& vault) -> Status {
+    vault.entries.push_back(SealedEntry{"mine", Sealed{"bg==", "Yw=="}});
+    return {};
+};
+
+struct NewerFile {
+    const char* name;
+    // What another program leaves at the path; nullopt removes the file.
+    std::function<std::optional<std::string>()> content;
+    std::string error;  // empty: the save succeeds
+    // On success, what the file then holds (memory holds the same).
+    std::function<VaultFile()> written = nullptr;  // nullptr: the vault in memory, whole
+    const VaultChange* change = &ADD_MINE;
+};
+
+class SaveOntoNewerFile : public testing::TestWithParam<NewerFile> {};
+
+// The host read read_vault(), made an earlier change whose save failed (entry "unsaved"), then
+// ADD_MINE; meanwhile another program renamed its file over the path.
+TEST_P(SaveOntoNewerFile, TakesTheChangeOrLeavesTheFileAlone) {
+    TempDir dir;
+    const std::string path = dir.file("tresor.json");
+    write_file(path, serialize_vault(read_vault()));
+    auto loaded = load_vault(path);
+    ASSERT_TRUE(loaded.has_value()) << loaded.error();
+    VaultFile memory = std::move(loaded->vault);
+    std::optional<FileVersion> version = std::move(loaded->version);
+    memory.entries.push_back(SealedEntry{"unsaved", Sealed{"bg==", "Yw=="}});
+    ASSERT_TRUE(ADD_MINE(memory).has_value());
+    const VaultFile before = memory;
+
+    const auto content = GetParam().content();
+    if (content) {
+        write_file(dir.file("elsewhere"), *content);
+        fs::rename(dir.file("elsewhere"), path);
+    } else {
+        fs::remove(path);
+    }
+    const Status saved = save_vault(path, memory, version, test_key(), *GetParam().change);
+
+    if (!GetParam().error.empty()) {
+        ASSERT_FALSE(saved.has_value());
+        EXPECT_EQ(saved.error(), GetParam().error);
+        EXPECT_EQ(read_file(path), *content);
+        EXPECT_EQ(memory, before);
+        return;
+    }
+    ASSERT_TRUE(saved.has_value()) << saved.error();
+    const VaultFile expected = GetParam().written ? GetParam().written() : before;
+    EXPECT_EQ(memory, expected);
+    EXPECT_EQ(read_file(path), serialize_vault(expected));
+    EXPECT_EQ(check_file(path, version), FileCheck::unchanged);
+}
+
+VaultFile with_theirs_and_mine(VaultFile vault) {
+    vault.entries.push_back(entry_sealed_with(test_key(), "theirs"));
+    EXPECT_TRUE(ADD_MINE(vault).has_value());
+    return vault;
+}
+
+VaultFile without_recovery(VaultFile vault) {
+    vault.recovery.reset();
+    return vault;
+}
+
+std::string document(const VaultFile& vault) {
+    return serialize_vault(vault);
+}
+
+const VaultKey& other_key() {
+    static const VaultKey key(std::array<unsigned char, KEY_LEN>{9, 9, 9});
+    return key;
+}
+
+const VaultChange NO_CHANGE;
+const VaultChange REFUSE = [](VaultFile&) -> Status {
+    return fail("Eintrag nicht serialisierbar: x");
+};
+const std::string CHANGED = "Tresordatei inzwischen geändert, nichts gespeichert: ";
+
+INSTANTIATE_TEST_SUITE_P(
+    Cases, SaveOntoNewerFile,
+    testing::Values(
+        // The same vault, told by its recovery record: the change is made on the newer file,
+        // and the earlier unsaved one is gone with the copy it was made on.
+        NewerFile{"SameRecoveryRecord",
+                  [] {
+                      VaultFile theirs = read_vault();
+                      theirs.entries.push_back(entry_sealed_with(test_key(), "theirs"));
+                      return document(theirs);
+                  },
+                  "", [] { return with_theirs_and_mine(read_vault()); }},
+        // Without recovery records, an entry that opens with the key tells it.
+        NewerFile{"EntryThatOpens",
+                  [] {
+                      VaultFile theirs = without_recovery(read_vault());
+                      theirs.entries.push_back(entry_sealed_with(test_key(), "theirs"));
+                      return document(theirs);
+                  },
+                  "", [] { return with_theirs_and_mine(without_recovery(read_vault())); }},
+        // Written anew with the very bytes read: memory is written whole, unsaved change and all.
+        NewerFile{"SameBytes", [] { return document(read_vault()); }, "", nullptr},
+        NewerFile{"Removed", [] { return std::nullopt; }, "", nullptr},
+        NewerFile{"AnotherVault",
+                  [] {
+                      VaultFile other = sample_vault();
+                      other.recovery = Recovery{other.kdf, Sealed{"b3RoZXI=", "Y29kZQ=="}};
+                      other.entries = {entry_sealed_with(other_key(), "e1")};
+                      return document(other);
+                  },
+                  CHANGED + "anderer Tresor"},
+        NewerFile{"HalfWritten", [] { return document(read_vault()).substr(0, 40); },
+                  CHANGED + "Tresor beschädigt: syntax error while parsing value - invalid string: "
+                            "missing closing quote at line 1 column 40"},
+        // A new vault (create) has no change to make again: any file found is refused.
+        NewerFile{"NoChangeToMakeAgain",
+                  [] {
+                      VaultFile theirs = read_vault();
+                      theirs.entries.push_back(entry_sealed_with(test_key(), "theirs"));
+                      return document(theirs);
+                  },
+                  CHANGED + "anderer Tresor", nullptr, &NO_CHANGE},
+        NewerFile{"ChangeFailsOnTheNewerFile",
+                  [] {
+                      VaultFile theirs = read_vault();
+                      theirs.entries.push_back(entry_sealed_with(test_key(), "theirs"));
+                      return document(theirs);
+                  },
+                  "Eintrag nicht serialisierbar: x", nullptr, &REFUSE}),
+    testing_support::CaseName{});
 
 }  // namespace
 }  // namespace velkaron

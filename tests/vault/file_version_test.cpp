@@ -1,0 +1,110 @@
+#include "vault/file_version.hpp"
+
+#include <fcntl.h>
+#include <gtest/gtest.h>
+#include <sys/stat.h>
+
+#include <filesystem>
+#include <functional>
+#include <string>
+
+#include "support/case_name.hpp"
+#include "support/temp_dir.hpp"
+#include "vault/storage.hpp"
+#include "vault/vault_json.hpp"
+
+namespace velkaron {
+namespace {
+
+namespace fs = std::filesystem;
+using testing_support::TempDir;
+using testing_support::write_file;
+
+std::string vault_document(const std::string& entry_id) {
+    VaultFile vault;
+    vault.version = VAULT_VERSION;
+    vault.kdf = KdfRecord{"argon2id", 64, 1, 1, "c2FsdHNhbHRzYWx0c2FsdA=="};
+    vault.wrapped_key = Sealed{"bm9uY2U=", "Y3Q="};
+    vault.entries.push_back(SealedEntry{entry_id, Sealed{"bg==", "Yw=="}});
+    return serialize_vault(vault);
+}
+
+struct Change {
+    const char* name;
+    std::function<void(const std::string& path, const TempDir& dir)> make;
+    FileCheck seen;
+};
+
+class CheckFile : public testing::TestWithParam<Change> {};
+
+// What another program does to the file right after the host read it.
+TEST_P(CheckFile, TellsWhatBecameOfTheVersionRead) {
+    TempDir dir;
+    const std::string path = dir.file("tresor.json");
+    write_file(path, vault_document("e1"));
+    auto loaded = load_vault(path);
+    ASSERT_TRUE(loaded.has_value()) << loaded.error();
+    const std::optional<FileVersion> held = std::move(loaded->version);
+    GetParam().make(path, dir);
+    EXPECT_EQ(check_file(path, held), GetParam().seen);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Changes, CheckFile,
+    testing::Values(
+        Change{"RenamedOverWithOtherBytes",
+               [](const std::string& path, const TempDir& dir) {
+                   write_file(dir.file("new"), vault_document("e2"));
+                   fs::rename(dir.file("new"), path);
+               },
+               FileCheck::changed},
+        // Same size, written in place at once: the times may not have moved on, the bytes did.
+        Change{
+            "RewrittenInPlaceWithTheSameSize",
+            [](const std::string& path, const TempDir&) { write_file(path, vault_document("e2")); },
+            FileCheck::changed},
+        Change{"ModeChanged",
+               [](const std::string& path, const TempDir&) {
+                   fs::permissions(path, fs::perms::owner_read);
+               },
+               FileCheck::changed},
+        Change{"Removed", [](const std::string& path, const TempDir&) { fs::remove(path); },
+               FileCheck::missing},
+        Change{"ReplacedByADirectory",
+               [](const std::string& path, const TempDir&) {
+                   fs::remove(path);
+                   fs::create_directory(path);
+               },
+               FileCheck::changed}),
+    testing_support::CaseName{});
+
+// Within the clock tick of its last change a file may still change in place without its times
+// moving on (file systems that stamp coarse times), so a version read then is confirmed by its
+// bytes, not by stat.
+TEST(CheckFile, AVersionReadWithinTheTickOfItsLastChangeNeedsItsBytes) {
+    TempDir dir;
+    const std::string path = dir.file("tresor.json");
+    const std::string bytes = vault_document("e1");
+    write_file(path, bytes);
+    struct stat info {};
+    ASSERT_EQ(::stat(path.c_str(), &info), 0);
+    const auto read_at = [&](timespec clock_before) {
+        return std::optional<FileVersion>(FileVersion::read(
+            UniqueFd(::open(path.c_str(), O_RDONLY | O_CLOEXEC)), info, clock_before, bytes));
+    };
+    const timespec changed = info.st_ctim;
+    EXPECT_EQ(check_file(path, read_at(changed)), FileCheck::changed);
+    EXPECT_EQ(check_file(path, read_at({changed.tv_sec - 1, changed.tv_nsec})), FileCheck::changed);
+    EXPECT_EQ(check_file(path, read_at({changed.tv_sec + 1, 0})), FileCheck::unchanged);
+}
+
+TEST(CheckFile, WithoutAVersionAnyFileIsAnotherOne) {
+    TempDir dir;
+    const std::string path = dir.file("tresor.json");
+    EXPECT_EQ(check_file(path, std::nullopt), FileCheck::missing);
+    write_file(path, vault_document("e1"));
+    EXPECT_EQ(check_file(path, std::nullopt), FileCheck::changed);
+}
+
+}  // namespace
+}  // namespace velkaron
