@@ -1,0 +1,28 @@
+// The popup's way to the service worker, which holds the port to the vault host.
+
+async function send(type, fields = {}) {
+  const answer = await chrome.runtime.sendMessage({ type, ...fields });
+  if (!answer) throw new Error("Keine Antwort vom Dienst der Erweiterung");
+  if (!answer.ok) throw new Error(answer.error);
+  return answer.data;
+}
+
+// One request to the vault host, e.g. request("unlock", { password }).
+export const request = (op, members = {}) => send("velkaron:request", { op, members });
+
+export const loginsForTab = (tabId) => send("velkaron:logins-for-tab", { tabId });
+export const fill = (tabId, entryId) => send("velkaron:fill", { tabId, entryId });
+export const copyPassword = (entryId) => send("velkaron:copy-password", { entryId });
+
+// The tab the popup acts on. A popup acts on the active tab of its window. The same page
+// opened as a tab of its own (as the browser tests do) names its target as ?tab=<id>; only
+// an extension tab can be that page, since it is not reachable from the web.
+export async function targetTabId() {
+  const self = await chrome.tabs.getCurrent();
+  if (self) {
+    const named = Number.parseInt(new URLSearchParams(location.search).get("tab"), 10);
+    return Number.isInteger(named) ? named : null;
+  }
+  const [active] = await chrome.tabs.query({ active: true, currentWindow: true });
+  return active?.id ?? null;
+}

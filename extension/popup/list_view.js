@@ -1,0 +1,104 @@
+// Every stored login, searchable. A vault may hold ten thousand logins, so only the rows in
+// sight are in the document, and searching is one pass over prepared lower-case texts.
+import { copyPassword, request } from "./api.js";
+import { editLogin } from "./editor.js";
+import { button, byId, notify } from "./ui.js";
+
+const ROW_HEIGHT = 74; // px, as in popup.css
+const SPARE_ROWS = 6; // rendered above and below the visible ones, so scrolling shows no gap
+
+let logins = []; // summaries from `list`, each with its search text
+let shown = []; // the logins matching the search
+const revealed = new Map(); // entry id -> password, while the popup is open
+const armedDeletes = new Set(); // entry ids whose delete button was clicked once
+let onChanged = async () => {};
+
+function matches(query) {
+  const needle = query.trim().toLowerCase();
+  return needle === "" ? logins : logins.filter((login) => login.search.includes(needle));
+}
+
+function rowFor(login) {
+  const row = document.createElement("li");
+  row.className = "login";
+  row.dataset.id = login.id;
+  const name = document.createElement("strong");
+  name.textContent = login.title || login.host;
+  // A revealed password takes the place of the user name and host line.
+  const password = revealed.get(login.id);
+  const detail = document.createElement(password === undefined ? "span" : "code");
+  detail.textContent = password ?? `${login.username || "(ohne Benutzername)"} · ${login.host}`;
+  const actions = document.createElement("span");
+  actions.className = "actions";
+  actions.append(
+    button(password === undefined ? "Anzeigen" : "Verbergen", async () => {
+      if (password === undefined) {
+        revealed.set(login.id, (await request("reveal", { entry_id: login.id })).password);
+      } else {
+        revealed.delete(login.id);
+      }
+      renderRows();
+    }),
+    button("Kopieren", async () => {
+      await copyPassword(login.id);
+      notify("Passwort kopiert; die Zwischenablage wird in 30 Sekunden geleert.");
+    }),
+    button("Bearbeiten", async () => editLogin(await request("reveal", { entry_id: login.id }))),
+    button(armedDeletes.has(login.id) ? "Wirklich löschen?" : "Löschen", async () => {
+      if (!armedDeletes.has(login.id)) {
+        armedDeletes.add(login.id);
+        renderRows();
+        return;
+      }
+      armedDeletes.delete(login.id);
+      await request("delete", { entry_id: login.id });
+      notify("Anmeldung gelöscht.");
+      await onChanged();
+    }),
+  );
+  row.append(name, detail, actions);
+  return row;
+}
+
+function renderRows() {
+  const viewport = byId("list-viewport");
+  const first = Math.max(0, Math.floor(viewport.scrollTop / ROW_HEIGHT) - SPARE_ROWS);
+  const count = Math.ceil(viewport.clientHeight / ROW_HEIGHT) + 2 * SPARE_ROWS;
+  const rows = byId("list-rows");
+  rows.style.transform = `translateY(${first * ROW_HEIGHT}px)`;
+  rows.replaceChildren(...shown.slice(first, first + count).map(rowFor));
+}
+
+function applySearch() {
+  shown = matches(byId("list-search").value);
+  byId("list-count").textContent =
+    shown.length === logins.length ? `${logins.length}` : `${shown.length} von ${logins.length}`;
+  byId("list-spacer").style.height = `${shown.length * ROW_HEIGHT}px`;
+  renderRows();
+}
+
+// `changed` runs after a delete, to show the changed lists.
+export function wireList(changed) {
+  onChanged = changed;
+  byId("list-search").addEventListener("input", applySearch);
+  byId("list-viewport").addEventListener("scroll", renderRows, { passive: true });
+}
+
+export async function renderList() {
+  const summaries = await request("list");
+  logins = summaries.map((login) => ({
+    ...login,
+    search: `${login.host}\n${login.username}\n${login.title}`.toLowerCase(),
+  }));
+  applySearch();
+}
+
+// On lock: nothing of the vault stays in the popup.
+export function forgetList() {
+  logins = [];
+  shown = [];
+  revealed.clear();
+  armedDeletes.clear();
+  byId("list-search").value = "";
+  byId("list-rows").replaceChildren();
+}

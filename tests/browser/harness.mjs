@@ -1,0 +1,228 @@
+// Starts what the browser tests need: login pages over HTTPS (self-signed, made here with
+// openssl) and HTTP, and a real headless Chromium with a fresh profile that has the extension
+// loaded and velkaron-native registered for a temporary vault.
+import { execFileSync, spawn } from "node:child_process";
+import { mkdtempSync, readFileSync, readdirSync, rmSync } from "node:fs";
+import http from "node:http";
+import https from "node:https";
+import { tmpdir } from "node:os";
+import path from "node:path";
+import { fileURLToPath } from "node:url";
+import { chromium } from "playwright-core";
+
+const HERE = path.dirname(fileURLToPath(import.meta.url));
+export const EXTENSION_DIR = path.resolve(HERE, "../../extension");
+export const EXTENSION_ID = readFileSync(
+  path.join(EXTENSION_DIR, "extension-id.txt"),
+  "utf8",
+).trim();
+const CHROMIUM = "/usr/lib/chromium/chromium";
+
+// Set by ctest (tests/CMakeLists.txt) to the binaries of the build under test.
+export function binary(variable) {
+  const file = process.env[variable];
+  if (!file) throw new Error(`${variable} is not set; run these tests through ctest`);
+  return file;
+}
+
+const newTempDir = (prefix) => mkdtempSync(path.join(tmpdir(), `velkaron-${prefix}-`));
+const removeDir = (dir) => rmSync(dir, { recursive: true, force: true });
+
+export function tempDir(t, prefix) {
+  const dir = newTempDir(prefix);
+  t.after(() => removeDir(dir));
+  return dir;
+}
+
+function selfSignedCertificate(dir) {
+  const key = path.join(dir, "key.pem");
+  const cert = path.join(dir, "cert.pem");
+  execFileSync(
+    "openssl",
+    [
+      "req",
+      "-x509",
+      "-newkey",
+      "rsa:2048",
+      "-nodes",
+      "-days",
+      "1",
+      "-subj",
+      "/CN=localhost",
+      "-addext",
+      "subjectAltName=DNS:localhost",
+      "-keyout",
+      key,
+      "-out",
+      cert,
+    ],
+    { stdio: "ignore" },
+  );
+  return { key: readFileSync(key), cert: readFileSync(cert) };
+}
+
+function listen(server) {
+  return new Promise((resolve) =>
+    server.listen(0, "127.0.0.1", () => resolve(server.address().port)),
+  );
+}
+
+// Serves site/: the same pages at https://localhost:A, at https://localhost:B (another origin
+// with the same host name, for the cross-origin frame) and at http://localhost:C.
+export async function startSites(t) {
+  const tls = selfSignedCertificate(tempDir(t, "tls"));
+  const urls = {};
+  const handler = (request, response) => {
+    const file = path.join(HERE, "site", path.basename(new URL(request.url, "http://x").pathname));
+    let body;
+    try {
+      body = readFileSync(file, "utf8").replaceAll("CROSS_ORIGIN", urls.crossOrigin);
+    } catch {
+      response.writeHead(404).end();
+      return;
+    }
+    response.writeHead(200, { "content-type": "text/html; charset=utf-8" }).end(body);
+  };
+  const servers = [
+    https.createServer(tls, handler),
+    https.createServer(tls, handler),
+    http.createServer(handler),
+  ];
+  const [secure, crossOrigin, plain] = await Promise.all(servers.map(listen));
+  urls.https = `https://localhost:${secure}`;
+  urls.crossOrigin = `https://localhost:${crossOrigin}`;
+  urls.http = `http://localhost:${plain}`;
+  t.after(() =>
+    Promise.all(
+      servers.map(
+        (server) =>
+          new Promise((done) => {
+            server.close(done);
+            server.closeAllConnections(); // the browser keeps connections open
+          }),
+      ),
+    ),
+  );
+  return urls;
+}
+
+// A fresh profile and XDG folders; velkaron-native registers itself in the profile the way a
+// user registers it for their own browser.
+export async function launchBrowser(t, { vault } = {}) {
+  const dir = newTempDir("browser");
+  const profile = path.join(dir, "profile");
+  const env = {
+    ...process.env,
+    XDG_CONFIG_HOME: path.join(dir, "config"),
+    XDG_DATA_HOME: path.join(dir, "data"),
+  };
+  const vaultPath = vault ?? path.join(dir, "tresor.json");
+  execFileSync(
+    binary("VELKARON_NATIVE"),
+    [
+      "install",
+      "--browser",
+      "chromium",
+      "--manifest-dir",
+      path.join(profile, "NativeMessagingHosts"),
+      "--vault",
+      vaultPath,
+    ],
+    { env, stdio: ["ignore", "ignore", "inherit"] },
+  );
+
+  const context = await chromium.launchPersistentContext(profile, {
+    executablePath: CHROMIUM,
+    headless: true,
+    ignoreHTTPSErrors: true,
+    env,
+    args: [
+      ...(process.getuid() === 0 ? ["--no-sandbox"] : []),
+      `--disable-extensions-except=${EXTENSION_DIR}`,
+      `--load-extension=${EXTENSION_DIR}`,
+      "--disable-background-networking",
+      "--disable-component-update",
+      "--disable-sync",
+      "--no-first-run",
+      "--disable-gpu",
+      "--disable-quic",
+    ],
+  });
+  t.after(async () => {
+    await context.close();
+    removeDir(dir);
+  });
+  const worker = context.serviceWorkers()[0] ?? (await context.waitForEvent("serviceworker"));
+  // Chromium derived the id from the manifest's key; velkaron-native allows only that one.
+  if (!worker.url().startsWith(`chrome-extension://${EXTENSION_ID}/`)) {
+    throw new Error(`the extension runs as ${worker.url()}, not as ${EXTENSION_ID}`);
+  }
+  return { context, worker, vaultPath, configHome: env.XDG_CONFIG_HOME };
+}
+
+// The browser's tab id of a Playwright page.
+export async function tabIdOf(worker, page) {
+  const url = page.url();
+  const id = await worker.evaluate(async (wanted) => {
+    const tabs = await chrome.tabs.query({});
+    return tabs.find((tab) => tab.url === wanted)?.id;
+  }, url);
+  if (id === undefined) throw new Error(`no tab shows ${url}`);
+  return id;
+}
+
+// The popup page, opened as a tab that acts on `targetTabId`.
+export async function openPopup(context, targetTabId) {
+  const page = await context.newPage();
+  const query = targetTabId === undefined ? "" : `?tab=${targetTabId}`;
+  await page.goto(`chrome-extension://${EXTENSION_ID}/popup/popup.html${query}`);
+  await page.locator("#state[data-state]").waitFor();
+  return page;
+}
+
+// The pids of the velkaron-native processes started for the browser with this XDG config
+// folder, found through /proc.
+export function nativeHostPids(nativeBinary, configHome) {
+  const pids = [];
+  for (const entry of readdirSync("/proc")) {
+    if (!/^\d+$/.test(entry)) continue;
+    try {
+      const argv0 = readFileSync(`/proc/${entry}/cmdline`, "utf8").split("\0")[0];
+      if (path.basename(argv0) !== path.basename(nativeBinary)) continue;
+      const environ = readFileSync(`/proc/${entry}/environ`, "utf8").split("\0");
+      if (environ.includes(`XDG_CONFIG_HOME=${configHome}`)) pids.push(Number(entry));
+    } catch {
+      // the process ended while being looked at
+    }
+  }
+  return pids;
+}
+
+export function isRunning(pid) {
+  try {
+    // A zombie has ended; only its parent has not yet collected its status.
+    return !readFileSync(`/proc/${pid}/stat`, "utf8").split(") ")[1].startsWith("Z");
+  } catch {
+    return false;
+  }
+}
+
+// Runs the line host on a vault and answers the given request lines.
+export function askLineHost(vaultPath, requests) {
+  return new Promise((resolve, reject) => {
+    const host = spawn(binary("VELKARON_VAULT"), [vaultPath], {
+      stdio: ["pipe", "pipe", "inherit"],
+    });
+    let output = "";
+    host.stdout.on("data", (chunk) => (output += chunk));
+    host.on("error", reject);
+    host.on("close", (status) => {
+      const responses = output
+        .split("\n")
+        .filter(Boolean)
+        .map((line) => JSON.parse(line));
+      resolve({ status, responses });
+    });
+    host.stdin.end(requests.map((request) => JSON.stringify(request) + "\n").join(""));
+  });
+}
