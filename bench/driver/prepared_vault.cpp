@@ -3,6 +3,7 @@
 #include <filesystem>
 #include <stdexcept>
 
+#include "crypto/bytes.hpp"
 #include "crypto/seal.hpp"
 #include "entries/entry.hpp"
 #include "entries/entry_id.hpp"
@@ -36,7 +37,7 @@ PreparedVault prepare_vault(const std::string& path, std::size_t count) {
     PreparedVault prepared;
     prepared.path = path;
     prepared.count = count;
-    prepared.recovery_code = checked(create_vault(state, MASTER_PASSWORD), "create");
+    prepared.recovery_code = checked(create_vault(state, MASTER_PASSWORD), "create").view();
     const Key32 key = state.key->copy();
     state.vault->entries.reserve(count);
     for (std::size_t i = 0; i < count; ++i) {
@@ -46,9 +47,9 @@ PreparedVault prepare_vault(const std::string& path, std::size_t count) {
         entry.password = "Xq7!pW2#vL9$mR4&kT8z";
         entry.title = "Login " + std::to_string(i);
         entry.created_at = entry.updated_at = 1700000000 + i;
-        const SecretBytes plaintext = checked(write_entry(entry), "write entry");
+        const SecretString plaintext = checked(write_entry(entry), "write entry");
         std::string id = new_entry_id();
-        Sealed sealed = checked(seal(key, plaintext.span(), id), "seal");
+        Sealed sealed = checked(seal(key, bytes_of(plaintext.view()), id), "seal");
         prepared.last_id = id;
         state.vault->entries.push_back(SealedEntry{std::move(id), std::move(sealed)});
     }

@@ -7,17 +7,16 @@
 
 namespace velkaron {
 
-Result<nlohmann::json> entries_for_host(HostState& state, std::string_view host) {
+Result<Json> entries_for_host(HostState& state, std::string_view host) {
     const auto vault = loaded_vault(state);
     if (!vault) return fail(vault.error());
     const HostMatcher matcher(host);
-    nlohmann::json found = nlohmann::json::array();
+    Json found = Json::array();
     // Every entry is opened, matching or not: a damaged one fails the whole look-up.
     for (const SealedEntry& stored : (*vault)->entries) {
         auto entry = open_entry(state, stored);
         if (!entry) return fail(std::move(entry.error()));
-        if (matcher.matches(entry->host))
-            found.push_back(entry_detail(stored.id, std::move(*entry)));
+        if (matcher.matches(entry->host)) found.push_back(entry_detail(stored.id, *entry));
     }
     return found;
 }

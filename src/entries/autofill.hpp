@@ -2,7 +2,7 @@
 
 #include <string_view>
 
-#include <nlohmann/json.hpp>
+#include "json/json.hpp"
 
 #include "base/result.hpp"
 #include "state/host_state.hpp"
@@ -10,6 +10,6 @@
 namespace velkaron {
 
 // The details of every stored login for `host` or a parent domain of it, in file order.
-[[nodiscard]] Result<nlohmann::json> entries_for_host(HostState& state, std::string_view host);
+[[nodiscard]] Result<Json> entries_for_host(HostState& state, std::string_view host);
 
 }  // namespace velkaron

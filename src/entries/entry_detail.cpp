@@ -2,14 +2,14 @@
 
 namespace velkaron {
 
-nlohmann::json entry_detail(std::string_view id, Entry&& entry) {
-    nlohmann::json detail(nlohmann::json::value_t::object);
-    auto& members = detail.get_ref<nlohmann::json::object_t&>();
-    members.emplace("host", std::move(entry.host));
+Json entry_detail(std::string_view id, const Entry& entry) {
+    Json detail(Json::value_t::object);
+    auto& members = detail.get_ref<Json::object_t&>();
+    members.emplace("host", entry.host.view());
     members.emplace("id", id);
-    members.emplace("password", std::move(entry.password));
-    members.emplace("title", std::move(entry.title));
-    members.emplace("username", std::move(entry.username));
+    members.emplace("password", entry.password.view());
+    members.emplace("title", entry.title.view());
+    members.emplace("username", entry.username.view());
     return detail;
 }
 

@@ -19,11 +19,11 @@ constexpr std::uint64_t MAX_LENGTH = 128;
 
 }  // namespace
 
-std::string generate_password(std::optional<std::uint64_t> length) {
+SecretString generate_password(std::optional<std::uint64_t> length) {
     const auto size = static_cast<std::size_t>(
         std::clamp(length.value_or(DEFAULT_LENGTH), MIN_LENGTH, MAX_LENGTH));
     const SecretBytes bytes = random_bytes(size);
-    std::string password(size, '\0');
+    SecretString password(size, '\0');
     for (std::size_t i = 0; i < size; ++i)
         password[i] = ALPHABET[bytes.data()[i] % ALPHABET.size()];
     return password;

@@ -2,11 +2,11 @@
 
 #include <cstdint>
 #include <optional>
-#include <string>
+#include "base/secret_string.hpp"
 
 namespace velkaron {
 
 // A random password of `length` characters (20 when absent), clamped to 8…128.
-[[nodiscard]] std::string generate_password(std::optional<std::uint64_t> length);
+[[nodiscard]] SecretString generate_password(std::optional<std::uint64_t> length);
 
 }  // namespace velkaron

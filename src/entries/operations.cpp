@@ -12,26 +12,26 @@ namespace {
 
 struct Summary {
     std::string_view id;
-    std::string host;
-    std::string username;
-    std::string title;
+    SecretString host;
+    SecretString username;
+    SecretString title;
     std::uint64_t updated_at;
 };
 
-nlohmann::json summary_json(Summary&& summary) {
-    nlohmann::json item(nlohmann::json::value_t::object);
-    auto& members = item.get_ref<nlohmann::json::object_t&>();
-    members.emplace("host", std::move(summary.host));
+Json summary_json(Summary&& summary) {
+    Json item(Json::value_t::object);
+    auto& members = item.get_ref<Json::object_t&>();
+    members.emplace("host", summary.host.view());
     members.emplace("id", summary.id);
-    members.emplace("title", std::move(summary.title));
+    members.emplace("title", summary.title.view());
     members.emplace("updated_at", summary.updated_at);
-    members.emplace("username", std::move(summary.username));
+    members.emplace("username", summary.username.view());
     return item;
 }
 
 }  // namespace
 
-Result<nlohmann::json> list_entries(HostState& state) {
+Result<Json> list_entries(HostState& state) {
     const auto vault = loaded_vault(state);
     if (!vault) return fail(vault.error());
     const auto& entries = (*vault)->entries;
@@ -43,19 +43,19 @@ Result<nlohmann::json> list_entries(HostState& state) {
         summaries.push_back(Summary{stored.id, std::move(entry->host), std::move(entry->username),
                                     std::move(entry->title), entry->updated_at});
     }
-    // std::string compares bytes as unsigned values: "Z…" before "a…", no case folding.
+    // char_traits compares bytes as unsigned values: "Z…" before "a…", no case folding.
     std::stable_sort(summaries.begin(), summaries.end(), [](const Summary& a, const Summary& b) {
         return std::tie(a.host, a.username) < std::tie(b.host, b.username);
     });
 
-    nlohmann::json list(nlohmann::json::value_t::array);
-    auto& items = list.get_ref<nlohmann::json::array_t&>();
+    Json list(Json::value_t::array);
+    auto& items = list.get_ref<Json::array_t&>();
     items.reserve(summaries.size());
     for (Summary& summary : summaries) items.push_back(summary_json(std::move(summary)));
     return list;
 }
 
-Result<nlohmann::json> reveal_entry(HostState& state, std::string_view entry_id) {
+Result<Json> reveal_entry(HostState& state, std::string_view entry_id) {
     const auto vault = loaded_vault(state);
     if (!vault) return fail(vault.error());
     const auto& entries = (*vault)->entries;
@@ -64,7 +64,7 @@ Result<nlohmann::json> reveal_entry(HostState& state, std::string_view entry_id)
     if (stored == entries.end()) return fail("Eintrag nicht gefunden");
     auto entry = open_entry(state, *stored);
     if (!entry) return fail(std::move(entry.error()));
-    return entry_detail(stored->id, std::move(*entry));
+    return entry_detail(stored->id, *entry);
 }
 
 // Nothing is opened, so a damaged entry can still be removed.

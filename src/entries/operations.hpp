@@ -4,7 +4,7 @@
 #include <string>
 #include <string_view>
 
-#include <nlohmann/json.hpp>
+#include "json/json.hpp"
 
 #include "base/result.hpp"
 #include "state/host_state.hpp"
@@ -23,8 +23,8 @@ struct PutRequest {
 // Each gives the response data: put the entry id, list an array of summaries, reveal one
 // entry's details. The dispatcher has made its own checks first.
 [[nodiscard]] Result<std::string> put_entry(HostState& state, const PutRequest& request);
-[[nodiscard]] Result<nlohmann::json> list_entries(HostState& state);
-[[nodiscard]] Result<nlohmann::json> reveal_entry(HostState& state, std::string_view entry_id);
+[[nodiscard]] Result<Json> list_entries(HostState& state);
+[[nodiscard]] Result<Json> reveal_entry(HostState& state, std::string_view entry_id);
 [[nodiscard]] Status delete_entry(HostState& state, std::string_view entry_id);
 
 }  // namespace velkaron

@@ -1,5 +1,6 @@
 #include <algorithm>
 
+#include "crypto/bytes.hpp"
 #include "crypto/seal.hpp"
 #include "entries/clock.hpp"
 #include "entries/entry_id.hpp"
@@ -75,7 +76,7 @@ Result<std::string> store_login(const HostState& state, VaultFile& vault,
     const auto plaintext = write_entry(entry);
     if (!plaintext) return fail("Eintrag nicht serialisierbar: " + plaintext.error());
     const Key32 key = state.key->copy();
-    auto sealed = seal(key, plaintext->span(), id);
+    auto sealed = seal(key, bytes_of(plaintext->view()), id);
     if (!sealed) return fail(std::move(sealed.error()));
 
     if (index == NONE) {

@@ -1,7 +1,5 @@
 #include "host/answer.hpp"
 
-#include <utility>
-
 #include "host/dispatch.hpp"
 #include "protocol/request.hpp"
 #include "protocol/response.hpp"
@@ -9,22 +7,22 @@
 namespace velkaron {
 namespace {
 
-Reply encode(const Response& response) {
-    auto encoded = encode_response(response);
-    if (!encoded) return {0, std::string(FALLBACK_LINE)};
-    return {response.id, std::move(*encoded)};
+std::uint64_t encode(const Response& response, SecretString& line) {
+    if (encode_response(response, line)) return response.id;
+    line += FALLBACK_LINE;
+    return 0;
 }
 
 }  // namespace
 
-Reply answer(HostState& state, std::string_view request) {
+std::uint64_t answer(HostState& state, std::string_view request, SecretString& line) {
     auto parsed = parse_request(request);
-    if (!parsed) return unreadable(parsed.error());
-    return encode({parsed->id, dispatch(state, *parsed)});
+    if (!parsed) return answer_unreadable(parsed.error(), line);
+    return encode({parsed->id, dispatch(state, *parsed)}, line);
 }
 
-Reply unreadable(std::string_view fault) {
-    return encode({0, fail("Anfrage unlesbar: " + std::string(fault))});
+std::uint64_t answer_unreadable(std::string_view fault, SecretString& line) {
+    return encode({0, fail("Anfrage unlesbar: " + std::string(fault))}, line);
 }
 
 }  // namespace velkaron

@@ -1,25 +1,20 @@
 #pragma once
 
 #include <cstdint>
-#include <string>
 #include <string_view>
 
+#include "base/secret_string.hpp"
 #include "state/host_state.hpp"
 
 namespace velkaron {
 
-// The response to one request as every framing sends it: compact JSON without a line ending,
-// and the id it carries (the request's, or 0 when the request was unreadable).
-struct Reply {
-    std::uint64_t id = 0;
-    std::string text;
-};
+// Parses, dispatches and encodes one request, appending the response to `line` as compact JSON
+// without a line ending (the fallback line when the response cannot be encoded). Gives the id
+// the response carries: the request's, or 0. Both framings go through here, so that they
+// answer with the same bytes.
+[[nodiscard]] std::uint64_t answer(HostState& state, std::string_view request, SecretString& line);
 
-// Parses, dispatches and encodes one request; the fallback line when the response cannot be
-// encoded. Both framings go through here, so that they answer with the same bytes.
-[[nodiscard]] Reply answer(HostState& state, std::string_view request);
-
-// The reply to input that never became a request: id 0, "Anfrage unlesbar: <fault>".
-[[nodiscard]] Reply unreadable(std::string_view fault);
+// The same for input that never became a request: id 0, "Anfrage unlesbar: <fault>".
+[[nodiscard]] std::uint64_t answer_unreadable(std::string_view fault, SecretString& line);
 
 }  // namespace velkaron

@@ -14,8 +14,8 @@
 namespace velkaron {
 namespace {
 
-using Data = Result<nlohmann::json>;
-using Member = std::optional<std::string> Request::*;
+using Data = Result<Json>;
+using Member = std::optional<SecretString> Request::*;
 
 struct RequiredMember {
     Member member;
@@ -30,9 +30,14 @@ struct Operation {
     Data (*run)(HostState&, const Request&);
 };
 
+// A secret text as a JSON string; the data's strings wipe themselves as the text does.
+Json secret_json(const SecretString& text) {
+    return Json(static_cast<const WipingString&>(text));
+}
+
 Data with_flag(const Status& done, const char* name) {
     if (!done) return fail(done.error());
-    return nlohmann::json{{name, true}};
+    return Json{{name, true}};
 }
 
 Data run_status(HostState& state, const Request&) {
@@ -45,12 +50,12 @@ Data run_lock(HostState& state, const Request&) {
 Data run_create(HostState& state, const Request& request) {
     auto code = create_vault(state, *request.password);
     if (!code) return fail(std::move(code.error()));
-    return nlohmann::json{{"recoveryCode", std::move(*code)}};
+    return Json{{"recoveryCode", secret_json(*code)}};
 }
 
 Data run_unlock(HostState& state, const Request& request) {
     if (auto done = unlock_vault(state, *request.password); !done) return fail(done.error());
-    return nlohmann::json{{"entries", state.vault->entries.size()}, {"unlocked", true}};
+    return Json{{"entries", state.vault->entries.size()}, {"unlocked", true}};
 }
 
 Data run_unlock_recovery(HostState& state, const Request& request) {
@@ -64,15 +69,15 @@ Data run_change_password(HostState& state, const Request& request) {
 Data run_put(HostState& state, const Request& request) {
     const PutRequest put{
         .host = *request.host,
-        .username = request.username ? std::string_view(*request.username) : std::string_view(),
+        .username = request.username ? request.username->view() : std::string_view(),
         .password = *request.password,
-        .title = request.title ? std::string_view(*request.title) : std::string_view(),
-        .entry_id =
-            request.entry_id ? std::optional<std::string_view>(*request.entry_id) : std::nullopt,
+        .title = request.title ? request.title->view() : std::string_view(),
+        .entry_id = request.entry_id ? std::optional<std::string_view>(request.entry_id->view())
+                                     : std::nullopt,
     };
     auto id = put_entry(state, put);
     if (!id) return fail(std::move(id.error()));
-    return nlohmann::json{{"id", std::move(*id)}};
+    return Json{{"id", std::move(*id)}};
 }
 
 Data run_list(HostState& state, const Request&) {
@@ -93,7 +98,7 @@ Data run_for_host(HostState& state, const Request& request) {
 }
 
 Data run_generate(HostState&, const Request& request) {
-    return nlohmann::json{{"password", generate_password(request.length)}};
+    return Json{{"password", secret_json(generate_password(request.length))}};
 }
 
 constexpr RequiredMember PASSWORD{&Request::password, "Passwort"};
@@ -124,13 +129,13 @@ constexpr std::array<Operation, 12> OPERATIONS{{
 
 }  // namespace
 
-Result<std::string_view> require_field(const std::optional<std::string>& member,
+Result<std::string_view> require_field(const std::optional<SecretString>& member,
                                        std::string_view label) {
     if (!member || member->empty()) return fail(std::string(label) + " fehlt");
-    return std::string_view(*member);
+    return member->view();
 }
 
-Result<nlohmann::json> dispatch(HostState& state, const Request& request) {
+Result<Json> dispatch(HostState& state, const Request& request) {
     const auto* op = std::find_if(OPERATIONS.begin(), OPERATIONS.end(),
                                   [&](const Operation& o) { return o.name == request.op; });
     if (op == OPERATIONS.end()) return fail("unbekannte Operation: " + request.op);

@@ -7,21 +7,24 @@
 #include <string_view>
 
 #include "base/posix.hpp"
+#include "base/secret_string.hpp"
+#include "base/stack_scrub.hpp"
 #include "host/answer.hpp"
 #include "protocol/framing.hpp"
 
 namespace velkaron {
 namespace {
 
-Reply too_long() {
-    return unreadable("line too long at line 1 column " + std::to_string(MAX_LINE + 1));
+void answer_too_long(SecretString& line) {
+    (void)answer_unreadable("line too long at line 1 column " + std::to_string(MAX_LINE + 1), line);
 }
 
-bool respond(Reply reply, int output_fd) {
-    std::string& out = reply.text;
-    out += '\n';
-    const bool written = write_all(output_fd, out) == 0;
-    sodium_memzero(out.data(), out.size());  // a revealed password must not linger
+// Writes the response `line` holds and empties it, wiping what it held: a revealed password
+// must not linger in a buffer that serves the next request.
+bool respond(SecretString& line, int output_fd) {
+    line += '\n';
+    const bool written = write_all(output_fd, line) == 0;
+    line.clear();
     return written;
 }
 
@@ -104,7 +107,7 @@ class LineReader {
     }
 
     int fd_;
-    std::string buffer_;
+    SecretString buffer_;
     std::size_t start_ = 0;
     std::size_t scanned_ = 0;  // bytes after start_ known to hold no line feed
 };
@@ -113,13 +116,23 @@ class LineReader {
 
 void serve_lines(HostState& state, int input_fd, int output_fd) {
     LineReader reader(input_fd);
+    SecretString response;
     reader.run([&](std::string_view line, bool over_limit) {
-        if (over_limit) return respond(too_long(), output_fd);
-        Utf8Scanner scanner;
-        if (!scanner.feed(line) || !scanner.complete()) return false;
-        if (scanner.blank()) return true;
+        if (!over_limit) {
+            Utf8Scanner scanner;
+            if (!scanner.feed(line) || !scanner.complete()) return false;
+            if (scanner.blank()) return true;
+        }
         const std::string_view request = strip_line_ending(line);
-        return respond(request.size() > MAX_LINE ? too_long() : answer(state, request), output_fd);
+        if (over_limit || request.size() > MAX_LINE) {
+            answer_too_long(response);
+        } else {
+            (void)answer(state, request, response);
+        }
+        const bool written = respond(response, output_fd);
+        // From this frame down lay the frames of the request just answered.
+        scrub_stack();
+        return written;
     });
 }
 

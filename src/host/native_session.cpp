@@ -8,6 +8,8 @@
 #include <string_view>
 
 #include "base/posix.hpp"
+#include "base/secret_string.hpp"
+#include "base/stack_scrub.hpp"
 #include "base/utf8.hpp"
 #include "host/answer.hpp"
 #include "protocol/native_message.hpp"
@@ -72,44 +74,61 @@ class MessageReader {
     }
 
     int fd_;
-    std::string buffer_;
+    SecretString buffer_;
     std::size_t start_ = 0;         // first byte not yet handed out
     std::size_t message_size_ = 0;  // of the message handed out last, with its prefix
 };
 
-Reply answer_message(HostState& state, std::string_view payload) {
-    if (payload.empty()) return unreadable(EMPTY_MESSAGE);
+std::uint64_t answer_message(HostState& state, std::string_view payload, SecretString& line) {
+    if (payload.empty()) return answer_unreadable(EMPTY_MESSAGE, line);
     Utf8Scanner scanner;
-    if (!scanner.feed(payload) || !scanner.complete()) return unreadable(NOT_UTF8);
-    return answer(state, payload);
+    if (!scanner.feed(payload) || !scanner.complete()) return answer_unreadable(NOT_UTF8, line);
+    return answer(state, payload, line);
 }
 
-bool respond(Reply reply, int output_fd) {
-    std::string out;
-    out.reserve(LENGTH_PREFIX_SIZE + reply.text.size());
-    append_response(out, reply.id, reply.text);
-    const bool written = write_all(output_fd, out) == 0;
-    // A revealed password must not linger.
-    sodium_memzero(out.data(), out.size());
-    sodium_memzero(reply.text.data(), reply.text.size());
-    return written;
-}
+// The response text and its framing, kept from request to request; both are emptied and wiped
+// after each write, since a revealed password must not linger.
+class Responder {
+  public:
+    explicit Responder(int fd) : fd_(fd) {}
+
+    SecretString& text() { return text_; }
+
+    bool send(std::uint64_t id) {
+        append_response(framed_, id, text_);
+        const bool written = write_all(fd_, framed_) == 0;
+        framed_.clear();
+        text_.clear();
+        return written;
+    }
+
+  private:
+    int fd_;
+    SecretString text_;
+    SecretString framed_;
+};
 
 }  // namespace
 
 void serve_frames(HostState& state, int input_fd, int output_fd) {
     MessageReader reader(input_fd);
+    Responder responder(output_fd);
     for (;;) {
         std::string_view payload;
         switch (reader.next(payload)) {
             case MessageReader::Outcome::End:
                 return;
             case MessageReader::Outcome::TooLong:
-                (void)respond(unreadable(TOO_LONG), output_fd);
+                (void)responder.send(answer_unreadable(TOO_LONG, responder.text()));
                 return;
-            case MessageReader::Outcome::Message:
-                if (!respond(answer_message(state, payload), output_fd)) return;
+            case MessageReader::Outcome::Message: {
+                const bool written =
+                    responder.send(answer_message(state, payload, responder.text()));
+                // From this frame down lay the frames of the request just answered.
+                scrub_stack();
+                if (!written) return;
                 break;
+            }
         }
     }
 }

@@ -4,9 +4,8 @@
 #include <charconv>
 #include <iterator>
 
-#include <nlohmann/json.hpp>
-
 #include "json/describe.hpp"
+#include "json/json.hpp"
 
 namespace velkaron::json {
 namespace {
@@ -58,6 +57,7 @@ std::string_view expected_of(const FieldCore& field) {
         case Kind::Bool:
             return "a boolean";
         case Kind::String:
+        case Kind::Secret:
             return "a string";
         case Kind::Record:
             return field.nested->expected;
@@ -83,9 +83,8 @@ class Reader {
             // nlohmann skips a byte-order mark silently; for us it is not whitespace.
             return fail(located("syntax error while parsing value - invalid literal", 1));
         }
-        nlohmann::json::sax_parse(CountingIterator{begin, &cursor_},
-                                  CountingIterator{end, &cursor_}, this,
-                                  nlohmann::json::input_format_t::json, true, false);
+        Json::sax_parse(CountingIterator{begin, &cursor_}, CountingIterator{end, &cursor_}, this,
+                        Json::input_format_t::json, true, false);
         if (fault_) return fail(std::move(*fault_));
         if (!done_) return fail(located("unexpected end of input", text_.size()));
         // The value has closed: anything but whitespace after it is a fault.
@@ -124,11 +123,14 @@ class Reader {
         return negative_value(std::to_string(value), number_end());
     }
 
-    bool number_float(double value, const std::string& token) {
+    // A template, since the library's binary formats (never used here) hand a std::string.
+    template <class Token>
+    bool number_float(double value, const Token& token) {
         // Classified by the token: without fraction or exponent it is an integer, and one
         // beyond the u64 range counts as floating point unless it is negative.
-        const bool integral = token.find_first_of(".eE") == std::string::npos;
-        if (integral && token.starts_with('-')) return negative_value(token, number_end());
+        const std::string_view text(token);
+        const bool integral = text.find_first_of(".eE") == std::string_view::npos;
+        if (integral && text.starts_with('-')) return negative_value(text, number_end());
         auto dest = take_destination();
         if (!dest) return false;
         if (dest->skip) return true;
@@ -136,18 +138,25 @@ class Reader {
                           number_end());
     }
 
-    bool string(std::string& value) {
+    // `value` is the lexer's token buffer, which wipes itself; the record gets a copy.
+    bool string(Json::string_t& value) {
         auto dest = take_destination();
         if (!dest) return false;
         if (dest->skip) return true;
-        if (dest->field->kind != Kind::String) {
-            return type_fault(*dest->field, "string " + debug_quote(value), consumed());
+        const std::string_view text(value);
+        switch (dest->field->kind) {
+            case Kind::String:
+                static_cast<std::string*>(dest->field->slot(dest->owner))->assign(text);
+                return true;
+            case Kind::Secret:
+                *static_cast<SecretString*>(dest->field->slot(dest->owner)) = text;
+                return true;
+            default:
+                return type_fault(*dest->field, "string " + debug_quote(text), consumed());
         }
-        *static_cast<std::string*>(dest->field->slot(dest->owner)) = std::move(value);
-        return true;
     }
 
-    bool binary(nlohmann::json::binary_t& /*unused*/) { return true; }
+    bool binary(Json::binary_t& /*unused*/) { return true; }
 
     bool start_object(std::size_t /*unused*/) {
         auto dest = take_destination();
@@ -189,7 +198,7 @@ class Reader {
         return open(frame);
     }
 
-    bool key(std::string& name) {
+    bool key(Json::string_t& name) {
         Frame& top = stack_.back();
         if (top.type != Frame::Object) return true;  // a key inside a skipped value
         const auto fields = top.schema->fields;
@@ -201,7 +210,7 @@ class Reader {
         }
         const auto index = static_cast<std::size_t>(it - fields.begin());
         if (top.seen & (std::uint64_t{1} << index)) {
-            return fault("duplicate field `" + name + "`", consumed());
+            return fault("duplicate field `" + std::string(name) + "`", consumed());
         }
         top.seen |= std::uint64_t{1} << index;
         top.pending = index;
@@ -331,12 +340,12 @@ class Reader {
         return type_fault(f, found(), position);
     }
 
-    bool negative_value(const std::string& text, std::size_t position) {
+    bool negative_value(std::string_view text, std::size_t position) {
         auto dest = take_destination();
         if (!dest) return false;
         if (dest->skip) return true;
         const FieldCore& f = *dest->field;
-        const std::string found = "integer `" + text + "`";
+        const std::string found = "integer `" + std::string(text) + "`";
         if (f.kind == Kind::U32 || f.kind == Kind::U64) return value_fault(f, found, position);
         return type_fault(f, found, position);
     }

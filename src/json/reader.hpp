@@ -18,10 +18,11 @@
 #include <vector>
 
 #include "base/result.hpp"
+#include "base/secret_string.hpp"
 
 namespace velkaron::json {
 
-enum class Kind : std::uint8_t { U32, U64, Bool, String, Record, List };
+enum class Kind : std::uint8_t { U32, U64, Bool, String, Secret, Record, List };
 
 namespace detail {
 
@@ -198,6 +199,8 @@ constexpr Kind kind_of() {
         return Kind::Bool;
     else if constexpr (std::is_same_v<T, std::string>)
         return Kind::String;
+    else if constexpr (std::is_same_v<T, SecretString>)
+        return Kind::Secret;
     else if constexpr (is_vector<T>::value)
         return Kind::List;
     else

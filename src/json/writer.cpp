@@ -10,7 +10,7 @@ namespace velkaron::json {
 namespace {
 
 template <class Integer>
-void append_integer(std::string& out, Integer value) {
+void append_integer(SecretString& out, Integer value) {
     char digits[24];
     const auto end = std::to_chars(digits, digits + sizeof digits, value).ptr;
     out.append(digits, end);
@@ -42,7 +42,8 @@ bool is_utf8(std::string_view text) {
 
 }  // namespace
 
-bool append_string(std::string& out, std::string_view text) {
+template <class Out>
+bool append_string(Out& out, std::string_view text) {
     static constexpr char HEX[] = "0123456789abcdef";
     // One pass escapes and notes whether any byte is not ASCII; only such text, rare in
     // responses, is then checked to be UTF-8.
@@ -94,6 +95,9 @@ bool append_string(std::string& out, std::string_view text) {
     return true;
 }
 
+template bool append_string(std::string& out, std::string_view text);
+template bool append_string(SecretString& out, std::string_view text);
+
 std::size_t string_prefix_within(std::string_view text, std::size_t budget) noexcept {
     constexpr std::size_t QUOTES = 2;
     if (budget < QUOTES) return 0;
@@ -109,13 +113,13 @@ std::size_t string_prefix_within(std::string_view text, std::size_t budget) noex
     return text.size();
 }
 
-bool append_value(std::string& out, const nlohmann::json& value) {
-    using Type = nlohmann::json::value_t;
+bool append_value(SecretString& out, const Json& value) {
+    using Type = Json::value_t;
     switch (value.type()) {
         case Type::object: {
             out += '{';
             bool first = true;
-            for (const auto& [name, member] : value.get_ref<const nlohmann::json::object_t&>()) {
+            for (const auto& [name, member] : value.get_ref<const Json::object_t&>()) {
                 if (!first) out += ',';
                 first = false;
                 if (!append_string(out, name)) return false;
@@ -128,7 +132,7 @@ bool append_value(std::string& out, const nlohmann::json& value) {
         case Type::array: {
             out += '[';
             bool first = true;
-            for (const auto& element : value.get_ref<const nlohmann::json::array_t&>()) {
+            for (const auto& element : value.get_ref<const Json::array_t&>()) {
                 if (!first) out += ',';
                 first = false;
                 if (!append_value(out, element)) return false;
@@ -137,7 +141,7 @@ bool append_value(std::string& out, const nlohmann::json& value) {
             return true;
         }
         case Type::string:
-            return append_string(out, value.get_ref<const std::string&>());
+            return append_string(out, value.get_ref<const Json::string_t&>());
         case Type::boolean:
             out += value.get<bool>() ? "true" : "false";
             return true;

@@ -8,7 +8,8 @@
 #include <string>
 #include <string_view>
 
-#include <nlohmann/json.hpp>
+#include "base/secret_string.hpp"
+#include "json/json.hpp"
 
 namespace velkaron::json {
 
@@ -16,15 +17,18 @@ namespace velkaron::json {
 // U+000C, U+000D take their two-character escapes, the other characters below U+0020
 // \u00xx in lower case, everything else stays as it is. False, with nothing written, when
 // `text` is not UTF-8.
-[[nodiscard]] bool append_string(std::string& out, std::string_view text);
+// Written into a std::string (the vault file) or a SecretString (response lines, entry
+// plaintexts).
+template <class Out>
+[[nodiscard]] bool append_string(Out& out, std::string_view text);
 
 // The length of the longest prefix of the UTF-8 `text` that ends on a character boundary and
 // whose JSON string form, quotation marks included, takes at most `budget` bytes; for cutting a
 // long text into strings of bounded size.
 [[nodiscard]] std::size_t string_prefix_within(std::string_view text, std::size_t budget) noexcept;
 
-// `value` in compact form, objects in the order nlohmann::json keeps them (by name). False,
-// with `out` partly written, when a string or a member name is not UTF-8.
-[[nodiscard]] bool append_value(std::string& out, const nlohmann::json& value);
+// `value` in compact form, objects in the order Json keeps them (by name). False, with `out`
+// partly written, when a string or a member name is not UTF-8.
+[[nodiscard]] bool append_value(SecretString& out, const Json& value);
 
 }  // namespace velkaron::json

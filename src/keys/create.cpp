@@ -10,7 +10,7 @@
 
 namespace velkaron {
 
-Result<std::string> create_vault(HostState& state, std::string_view password) {
+Result<SecretString> create_vault(HostState& state, std::string_view password) {
     if (vault_exists(state.path)) return fail("Tresor existiert bereits");
     if (auto valid = check_new_master_password(password); !valid) return fail(valid.error());
 
@@ -18,7 +18,7 @@ Result<std::string> create_vault(HostState& state, std::string_view password) {
     fill_random({vault_key.data(), vault_key.size()});
     auto by_password = wrap_vault_key(vault_key, bytes_of(password), state.kdf_params);
     if (!by_password) return fail(std::move(by_password.error()));
-    std::string code = generate_recovery_code();
+    SecretString code = generate_recovery_code();
     auto by_code =
         wrap_vault_key(vault_key, normalize_recovery_code(code).span(), state.kdf_params);
     if (!by_code) return fail(std::move(by_code.error()));

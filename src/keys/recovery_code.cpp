@@ -20,11 +20,11 @@ char to_ascii_upper(char c) {
 
 }  // namespace
 
-std::string generate_recovery_code() {
+SecretString generate_recovery_code() {
     static_assert(RECOVERY_CODE_ALPHABET.size() == 32, "a byte's low five bits pick a character");
     const SecretBytes random = random_bytes(CODE_CHARS);
-    std::string code;
-    code.reserve(CODE_CHARS + CODE_CHARS / GROUP_CHARS - 1);  // never reallocates
+    SecretString code;
+    code.reserve(CODE_CHARS + CODE_CHARS / GROUP_CHARS - 1);
     for (std::size_t i = 0; i < CODE_CHARS; ++i) {
         if (i != 0 && i % GROUP_CHARS == 0) code += '-';
         code += RECOVERY_CODE_ALPHABET[random.data()[i] % RECOVERY_CODE_ALPHABET.size()];

@@ -3,6 +3,7 @@
 #include <string>
 #include <string_view>
 
+#include "base/secret_string.hpp"
 #include "crypto/secret.hpp"
 
 namespace velkaron {
@@ -11,7 +12,7 @@ namespace velkaron {
 inline constexpr std::string_view RECOVERY_CODE_ALPHABET = "ABCDEFGHJKLMNPQRSTUVWXYZ23456789";
 
 // Five groups of four characters joined by "-": 100 random bits.
-[[nodiscard]] std::string generate_recovery_code();
+[[nodiscard]] SecretString generate_recovery_code();
 
 // The code as typed, reduced to its ASCII letters and digits, upper case: the secret from which
 // the recovery key is derived.

@@ -11,13 +11,15 @@ constexpr std::string_view MORE = ",\"more\":true}";
 constexpr std::string_view LAST = ",\"more\":false}";
 
 // Opens a message whose length is filled in by close_message.
-std::size_t open_message(std::string& out) {
+template <class Out>
+std::size_t open_message(Out& out) {
     const std::size_t at = out.size();
     out.append(LENGTH_PREFIX_SIZE, '\0');
     return at;
 }
 
-void close_message(std::string& out, std::size_t at) {
+template <class Out>
+void close_message(Out& out, std::size_t at) {
     const auto length = static_cast<std::uint32_t>(out.size() - at - LENGTH_PREFIX_SIZE);
     std::memcpy(out.data() + at, &length, LENGTH_PREFIX_SIZE);
 }
@@ -30,13 +32,18 @@ std::size_t message_length(const char* prefix) noexcept {
     return length;
 }
 
-void append_message(std::string& out, std::string_view payload) {
+template <class Out>
+void append_message(Out& out, std::string_view payload) {
     const std::size_t at = open_message(out);
     out += payload;
     close_message(out, at);
 }
 
-void append_response(std::string& out, std::uint64_t id, std::string_view text, std::size_t limit) {
+template void append_message(std::string& out, std::string_view payload);
+template void append_message(SecretString& out, std::string_view payload);
+
+void append_response(SecretString& out, std::uint64_t id, std::string_view text,
+                     std::size_t limit) {
     if (text.size() <= limit) {
         append_message(out, text);
         return;

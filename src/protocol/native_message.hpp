@@ -8,6 +8,8 @@
 #include <string>
 #include <string_view>
 
+#include "base/secret_string.hpp"
+
 namespace velkaron {
 
 inline constexpr std::size_t LENGTH_PREFIX_SIZE = sizeof(std::uint32_t);
@@ -21,15 +23,17 @@ inline constexpr std::size_t MAX_RESPONSE_MESSAGE = 1024 * 1024;
 // The length announced by the LENGTH_PREFIX_SIZE bytes at `prefix`.
 [[nodiscard]] std::size_t message_length(const char* prefix) noexcept;
 
-// Appends one message: the length of `payload`, then `payload`.
-void append_message(std::string& out, std::string_view payload);
+// Appends one message: the length of `payload`, then `payload`. Into a std::string (requests a
+// client sends) or a SecretString (responses).
+template <class Out>
+void append_message(Out& out, std::string_view payload);
 
 // Appends the response `text` to request `id` as one message when it takes at most `limit`
 // bytes. A longer one goes as chunk messages {"id":ID,"chunk":"…","more":true}, …, the last
 // with "more":false, each at most `limit` bytes; their chunk strings, decoded and joined in
 // order, give `text` again. `text` must be UTF-8, as every encoded response is, and `limit`
 // at least 64 bytes, room for the envelope and one escaped character.
-void append_response(std::string& out, std::uint64_t id, std::string_view text,
+void append_response(SecretString& out, std::uint64_t id, std::string_view text,
                      std::size_t limit = MAX_RESPONSE_MESSAGE);
 
 }  // namespace velkaron

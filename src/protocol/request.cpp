@@ -1,7 +1,5 @@
 #include "protocol/request.hpp"
 
-#include <sodium.h>
-
 #include <array>
 
 #include "json/reader.hpp"
@@ -22,17 +20,7 @@ constexpr auto REQUEST_FIELDS = json::field_table(
 constexpr json::Schema<Request> REQUEST_SCHEMA{"struct Request", REQUEST_FIELDS,
                                                json::ArrayForm{2}};
 
-void wipe(std::optional<std::string>& secret) noexcept {
-    if (secret) sodium_memzero(secret->data(), secret->capacity());
-}
-
 }  // namespace
-
-Request::~Request() {
-    wipe(password);
-    wipe(new_password);
-    wipe(code);
-}
 
 Result<Request> parse_request(std::string_view line) {
     return json::read_record(line, REQUEST_SCHEMA);

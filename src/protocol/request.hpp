@@ -6,29 +6,24 @@
 #include <string_view>
 
 #include "base/result.hpp"
+#include "base/secret_string.hpp"
 
 namespace velkaron {
 
-// One request line. Optional members that were absent or null are empty optionals.
+// One request line. Optional members that were absent or null are empty optionals. Its texts
+// are SecretStrings: passwords and codes, and the login a put stores.
 struct Request {
     std::uint64_t id = 0;
     std::string op;
-    std::optional<std::string> password;
-    std::optional<std::string> new_password;
-    std::optional<std::string> code;
-    std::optional<std::string> entry_id;
-    std::optional<std::string> host;
-    std::optional<std::string> username;
-    std::optional<std::string> title;
+    std::optional<SecretString> password;
+    std::optional<SecretString> new_password;
+    std::optional<SecretString> code;
+    std::optional<SecretString> entry_id;
+    std::optional<SecretString> host;
+    std::optional<SecretString> username;
+    std::optional<SecretString> title;
     std::optional<bool> secure;
     std::optional<std::uint64_t> length;
-
-    Request() = default;
-    Request(Request&&) noexcept = default;
-    Request& operator=(Request&&) noexcept = default;
-    Request(const Request&) = delete;
-    Request& operator=(const Request&) = delete;
-    ~Request();  // wipes the secret members
 
     friend bool operator==(const Request&, const Request&) = default;
 };

@@ -1,31 +1,30 @@
 #include "protocol/response.hpp"
 
+#include <charconv>
+
 #include "json/writer.hpp"
 
 namespace velkaron {
-namespace {
 
-// Text that is not UTF-8 cannot be written; the client gets the fallback line, which says so.
-Result<std::string> unencodable() {
-    return fail("Antwort nicht serialisierbar");
-}
-
-}  // namespace
-
-Result<std::string> encode_response(const Response& response) {
-    std::string line;
-    line.reserve(128);  // most responses fit, with the line feed the loop adds
+bool encode_response(const Response& response, SecretString& line) {
+    const std::size_t start = line.size();
+    char id[24];
     line += "{\"id\":";
-    line += std::to_string(response.id);
+    line.append(id, std::to_chars(id, id + sizeof id, response.id).ptr);
+    bool written = false;
     if (response.outcome) {
         line += ",\"ok\":true,\"data\":";
-        if (!json::append_value(line, *response.outcome)) return unencodable();
+        written = json::append_value(line, *response.outcome);
     } else {
         line += ",\"ok\":false,\"error\":";
-        if (!json::append_string(line, response.outcome.error())) return unencodable();
+        written = json::append_string(line, response.outcome.error());
+    }
+    if (!written) {
+        line.truncate(start);
+        return false;
     }
     line += '}';
-    return line;
+    return true;
 }
 
 }  // namespace velkaron

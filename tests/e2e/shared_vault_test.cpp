@@ -17,6 +17,7 @@
 #include <thread>
 
 #include "base/posix.hpp"
+#include "crypto/bytes.hpp"
 #include "crypto/seal.hpp"
 #include "entries/entry.hpp"
 #include "entries/operations.hpp"
@@ -111,7 +112,7 @@ class Outsider {
         entry.host = host;
         entry.password = password;
         const auto plaintext = write_entry(entry);
-        auto sealed = seal(state_.key->copy(), plaintext->span(), id);
+        auto sealed = seal(state_.key->copy(), bytes_of(plaintext->view()), id);
         EXPECT_TRUE(sealed.has_value());
         state_.vault->entries.push_back(SealedEntry{id, sealed.value_or(Sealed{})});
         return *this;

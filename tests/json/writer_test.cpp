@@ -13,7 +13,7 @@
 namespace velkaron::json {
 namespace {
 
-using nlohmann::json;
+using json = velkaron::Json;
 
 class RandomDocuments {
   public:
@@ -37,7 +37,8 @@ class RandomDocuments {
                 return text();
             case 7: {
                 json object = json::object();
-                for (std::size_t n = pick(5); n > 0; --n) object[text()] = value(depth + 1);
+                for (std::size_t n = pick(5); n > 0; --n)
+                    object[json::string_t(text())] = value(depth + 1);
                 return object;
             }
             default: {
@@ -125,11 +126,10 @@ TEST(Writer, MatchesTheLibraryOnRandomDocuments) {
     int refused = 0;
     for (int i = 0; i < 20000; ++i) {
         const json document = random.value();
-        std::string written;
+        SecretString written;
         const bool ok = append_value(written, document);
         try {
-            const std::string expected =
-                document.dump(-1, ' ', false, json::error_handler_t::strict);
+            const auto expected = document.dump(-1, ' ', false, json::error_handler_t::strict);
             ASSERT_TRUE(ok) << "refused what the library writes: " << expected;
             ASSERT_EQ(written, expected);
         } catch (const json::type_error&) {
@@ -148,7 +148,7 @@ TEST(Writer, StringThatIsNotUtf8WritesNothing) {
 }
 
 TEST(Writer, MemberNamesAreCheckedAndEscaped) {
-    std::string out;
+    SecretString out;
     EXPECT_TRUE(append_value(out, json{{"a\"b", 1}, {"\n", true}}));
     EXPECT_EQ(out, R"({"\n":true,"a\"b":1})");
     out.clear();

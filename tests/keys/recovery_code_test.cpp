@@ -10,7 +10,7 @@ namespace {
 TEST(RecoveryCode, IsFiveGroupsOfFourFromTheAlphabet) {
     std::set<std::string> seen;
     for (int i = 0; i < 50; ++i) {
-        const std::string code = generate_recovery_code();
+        const SecretString code = generate_recovery_code();
         ASSERT_EQ(code.size(), 24u) << code;
         for (std::size_t at = 0; at < code.size(); ++at) {
             if (at % 5 == 4) {
@@ -19,14 +19,14 @@ TEST(RecoveryCode, IsFiveGroupsOfFourFromTheAlphabet) {
                 EXPECT_NE(RECOVERY_CODE_ALPHABET.find(code[at]), std::string_view::npos) << code;
             }
         }
-        seen.insert(code);
+        seen.insert(std::string(code.view()));
     }
     EXPECT_EQ(seen.size(), 50u);
 }
 
 TEST(RecoveryCode, GeneratedCodeNormalizesToItsCharacters) {
-    const std::string code = generate_recovery_code();
-    std::string expected = code;
+    const SecretString code = generate_recovery_code();
+    std::string expected(code.view());
     std::erase(expected, '-');
     EXPECT_EQ(normalize_recovery_code(code).view(), expected);
 }

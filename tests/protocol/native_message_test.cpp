@@ -54,9 +54,9 @@ class ResponseMessages : public testing::TestWithParam<ChunkCase> {};
 TEST_P(ResponseMessages, OneMessageUpToTheLimitElseChunksThatGiveTheTextBack) {
     const std::string text = response_of_size(GetParam().size, GetParam().filler);
     ASSERT_EQ(text.size(), GetParam().size);
-    std::string out;
+    SecretString out;
     append_response(out, 7, text);
-    const std::vector<std::string> payloads = split_messages(out);
+    const std::vector<std::string> payloads = split_messages(out.view());
     if (!GetParam().chunked) {
         EXPECT_EQ(payloads, std::vector<std::string>{text});
         return;
@@ -100,9 +100,9 @@ INSTANTIATE_TEST_SUITE_P(
 
 TEST(NativeMessage, ChunkIdIsTheRequestsIdWhateverItsSize) {
     const std::string text = response_of_size(LIMIT + 10, "a");
-    std::string out;
+    SecretString out;
     append_response(out, 18446744073709551615U, text);
-    const std::vector<std::string> payloads = split_messages(out);
+    const std::vector<std::string> payloads = split_messages(out.view());
     ASSERT_EQ(payloads.size(), 2U);
     for (const std::string& payload : payloads) {
         EXPECT_TRUE(payload.starts_with(R"({"id":18446744073709551615,"chunk":")"));

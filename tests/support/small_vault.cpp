@@ -14,7 +14,7 @@ std::string create_small_vault(const std::string& path) {
     state.kdf_params = SMALL_KDF;
     const auto code = create_vault(state, PASSWORD);
     EXPECT_TRUE(code.has_value()) << code.error();
-    return code.value_or("");
+    return code ? std::string(code->view()) : std::string();
 }
 
 Result<Logins> open_vault_file(const std::string& path, std::string_view password) {
@@ -25,7 +25,7 @@ Result<Logins> open_vault_file(const std::string& path, std::string_view passwor
     for (const SealedEntry& stored : state.vault->entries) {
         auto entry = open_entry(state, stored);
         if (!entry) return fail(stored.id + ": " + entry.error());
-        logins.push_back({stored.id, entry->password});
+        logins.push_back({stored.id, std::string(entry->password.view())});
     }
     return logins;
 }
