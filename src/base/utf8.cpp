@@ -1,6 +1,24 @@
 #include "base/utf8.hpp"
 
+#include <cstring>
+
 namespace velkaron {
+namespace {
+
+// How many leading bytes of `bytes` are ASCII, counted eight at a time: vault files and request
+// lines are nearly all ASCII.
+std::size_t ascii_prefix(std::string_view bytes) noexcept {
+    constexpr std::uint64_t HIGH_BITS = 0x8080808080808080;
+    std::size_t n = 0;
+    for (; n + sizeof(std::uint64_t) <= bytes.size(); n += sizeof(std::uint64_t)) {
+        std::uint64_t word = 0;
+        std::memcpy(&word, bytes.data() + n, sizeof word);
+        if ((word & HIGH_BITS) != 0) break;
+    }
+    return n;
+}
+
+}  // namespace
 
 bool is_unicode_whitespace(char32_t c) noexcept {
     return (c >= 0x09 && c <= 0x0D) || c == 0x20 || c == 0x85 || c == 0xA0 || c == 0x1680 ||
@@ -14,6 +32,8 @@ void Utf8Scanner::take(char32_t c) noexcept {
 
 bool Utf8Scanner::feed(std::string_view bytes) noexcept {
     if (!valid_) return false;
+    // Once a character is not white space, ASCII needs no look at all.
+    if (!blank_ && needed_ == 0) bytes.remove_prefix(ascii_prefix(bytes));
     for (const char ch : bytes) {
         const auto b = static_cast<std::uint8_t>(ch);
         if (needed_ > 0) {
@@ -44,6 +64,11 @@ bool Utf8Scanner::feed(std::string_view bytes) noexcept {
         }
     }
     return true;
+}
+
+bool is_utf8(std::string_view bytes) noexcept {
+    Utf8Scanner scanner;
+    return scanner.feed(bytes) && scanner.complete();
 }
 
 }  // namespace velkaron

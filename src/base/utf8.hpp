@@ -27,4 +27,7 @@ class Utf8Scanner {
 
 [[nodiscard]] bool is_unicode_whitespace(char32_t c) noexcept;
 
+// Whether `bytes`, whole, are UTF-8 as Utf8Scanner takes it.
+[[nodiscard]] bool is_utf8(std::string_view bytes) noexcept;
+
 }  // namespace velkaron

@@ -52,36 +52,48 @@ std::string base64_encode(std::span<const unsigned char> bytes) {
     return text;
 }
 
-std::optional<std::vector<unsigned char>> base64_decode(std::string_view text) {
-    if (text.size() % 4 != 0) return std::nullopt;
+bool base64_decode_into(std::string_view text, std::vector<unsigned char>& bytes) {
+    if (text.size() % 4 != 0) return false;
     std::size_t padding = 0;
     if (!text.empty() && text.back() == PAD) padding = text[text.size() - 2] == PAD ? 2 : 1;
-
-    std::vector<unsigned char> bytes;
-    bytes.reserve(text.size() / 4 * 3 - padding);
-    const std::size_t data_chars = text.size() - padding;
-    std::uint32_t group = 0;
-    for (std::size_t i = 0; i < data_chars; ++i) {
-        const std::uint8_t value = sextet(text[i]);
-        if (value == INVALID) return std::nullopt;  // also a "=" before the padding
-        group = group << 6 | value;
-        if (i % 4 == 3) {
-            bytes.push_back(static_cast<unsigned char>(group >> 16));
-            bytes.push_back(static_cast<unsigned char>(group >> 8));
-            bytes.push_back(static_cast<unsigned char>(group));
-            group = 0;
-        }
+    // A padded text ends in one partial group; every other group holds three bytes.
+    const std::size_t full_groups = text.size() / 4 - (padding != 0 ? 1 : 0);
+    bytes.resize(text.size() / 4 * 3 - padding);
+    unsigned char* out = bytes.data();
+    const char* in = text.data();
+    for (std::size_t g = 0; g < full_groups; ++g, in += 4, out += 3) {
+        const std::uint8_t a = sextet(in[0]), b = sextet(in[1]), c = sextet(in[2]),
+                           d = sextet(in[3]);
+        // INVALID is the only value with its high bits set; a "=" before the padding is one.
+        if ((a | b | c | d) & 0xC0) return false;
+        const std::uint32_t group =
+            std::uint32_t{a} << 18 | std::uint32_t{b} << 12 | std::uint32_t{c} << 6 | d;
+        out[0] = static_cast<unsigned char>(group >> 16);
+        out[1] = static_cast<unsigned char>(group >> 8);
+        out[2] = static_cast<unsigned char>(group);
     }
+    if (padding == 0) return true;
     // One pad leaves three characters (18 bits) for two bytes, two pads leave two
     // characters (12 bits) for one byte; the bits left over must be zero.
+    const std::uint8_t a = sextet(in[0]), b = sextet(in[1]);
+    const std::uint8_t c = padding == 1 ? sextet(in[2]) : 0;
+    if ((a | b | c) & 0xC0) return false;
     if (padding == 1) {
-        if ((group & 0x3) != 0) return std::nullopt;
-        bytes.push_back(static_cast<unsigned char>(group >> 10));
-        bytes.push_back(static_cast<unsigned char>(group >> 2));
-    } else if (padding == 2) {
-        if ((group & 0xF) != 0) return std::nullopt;
-        bytes.push_back(static_cast<unsigned char>(group >> 4));
+        const std::uint32_t group = std::uint32_t{a} << 12 | std::uint32_t{b} << 6 | c;
+        if ((group & 0x3) != 0) return false;
+        out[0] = static_cast<unsigned char>(group >> 10);
+        out[1] = static_cast<unsigned char>(group >> 2);
+    } else {
+        const std::uint32_t group = std::uint32_t{a} << 6 | b;
+        if ((group & 0xF) != 0) return false;
+        out[0] = static_cast<unsigned char>(group >> 4);
     }
+    return true;
+}
+
+std::optional<std::vector<unsigned char>> base64_decode(std::string_view text) {
+    std::vector<unsigned char> bytes;
+    if (!base64_decode_into(text, bytes)) return std::nullopt;
     return bytes;
 }
 

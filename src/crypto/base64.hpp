@@ -15,4 +15,8 @@ namespace velkaron {
 // present and exact, leftover bits zero. Empty optional on anything else.
 [[nodiscard]] std::optional<std::vector<unsigned char>> base64_decode(std::string_view text);
 
+// The same into `bytes`, resized once to the decoded length, so that a buffer kept from call
+// to call stops allocating. False, with `bytes` unspecified, where base64_decode refuses.
+[[nodiscard]] bool base64_decode_into(std::string_view text, std::vector<unsigned char>& bytes);
+
 }  // namespace velkaron

@@ -1,5 +1,6 @@
 #include "crypto/seal.hpp"
 
+#include <algorithm>
 #include <cstdint>
 #include <vector>
 
@@ -33,25 +34,40 @@ Result<Sealed> seal(const Key32& key, std::span<const unsigned char> plaintext,
     return Sealed{base64_encode(nonce.span()), base64_encode(ct)};
 }
 
-Result<SecretBytes> unseal(const Sealed& sealed, const Key32& key,
-                           std::string_view associated_data) {
-    const auto nonce = base64_decode(sealed.nonce);
-    if (!nonce) return fail("Nonce unlesbar");
-    const auto ct = base64_decode(sealed.ct);
-    if (!ct) return fail("Geheimtext unlesbar");
-    if (nonce->size() != NONCE_LEN) return fail("Nonce hat die falsche Länge");
-    if (ct->size() < TAG_LEN) return fail("Entschlüsseln fehlgeschlagen");
+Result<std::string_view> Unsealer::open(const Sealed& sealed, const Key32& key,
+                                        std::string_view associated_data) {
+    wipe();
+    if (!base64_decode_into(sealed.nonce, nonce_)) return fail("Nonce unlesbar");
+    if (!base64_decode_into(sealed.ct, ciphertext_)) return fail("Geheimtext unlesbar");
+    if (nonce_.size() != NONCE_LEN) return fail("Nonce hat die falsche Länge");
+    if (ciphertext_.size() < TAG_LEN) return fail("Entschlüsseln fehlgeschlagen");
 
+    const std::size_t size = ciphertext_.size() - TAG_LEN;
+    // Grown by replacing: the old buffer is wiped as it goes.
+    if (plaintext_.size() < size) plaintext_ = SecretBytes(std::max(size, 2 * plaintext_.size()));
     // The tag is checked, in constant time, before anything is decrypted.
-    SecretBytes plaintext(ct->size() - TAG_LEN);
     unsigned long long plaintext_len = 0;
     if (crypto_aead_xchacha20poly1305_ietf_decrypt(
-            plaintext.data(), &plaintext_len, nullptr, ct->data(), ct->size(),
-            bytes_of(associated_data).data(), associated_data.size(), nonce->data(),
+            plaintext_.data(), &plaintext_len, nullptr, ciphertext_.data(), ciphertext_.size(),
+            bytes_of(associated_data).data(), associated_data.size(), nonce_.data(),
             key.data()) != 0) {
         return fail("Entschlüsseln fehlgeschlagen");
     }
-    return plaintext;
+    used_ = size;
+    return plaintext_.view().substr(0, size);
+}
+
+void Unsealer::wipe() noexcept {
+    if (used_ != 0) sodium_memzero(plaintext_.data(), used_);
+    used_ = 0;
+}
+
+Result<SecretBytes> unseal(const Sealed& sealed, const Key32& key,
+                           std::string_view associated_data) {
+    Unsealer unsealer;
+    const auto plaintext = unsealer.open(sealed, key, associated_data);
+    if (!plaintext) return fail(plaintext.error());
+    return SecretBytes(plaintext->data(), plaintext->size());
 }
 
 Result<VaultKey> vault_key_from_bytes(SecretBytes plaintext) {

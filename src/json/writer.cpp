@@ -35,11 +35,6 @@ constexpr std::array<std::uint8_t, 256> ESCAPED_SIZE = [] {
     return table;
 }();
 
-bool is_utf8(std::string_view text) {
-    Utf8Scanner scanner;
-    return scanner.feed(text) && scanner.complete();
-}
-
 }  // namespace
 
 template <class Out>
