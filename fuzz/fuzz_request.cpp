@@ -23,6 +23,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     }
     velkaron::Utf8Scanner scanner;
     const bool utf8 = scanner.feed(line) && scanner.complete();
-    if (utf8 && !velkaron::encode_response(response)) std::abort();
+    velkaron::SecretString encoded;
+    if (utf8 && !velkaron::encode_response(response, encoded)) std::abort();
     return 0;
 }

@@ -3,6 +3,8 @@
 #include <array>
 #include <charconv>
 
+#include "entries/entry_form.hpp"
+#include "entries/entry_scan.hpp"
 #include "json/reader.hpp"
 #include "json/writer.hpp"
 
@@ -27,27 +29,35 @@ void append_integer(SecretString& out, std::uint64_t value) {
 }  // namespace
 
 Result<SecretString> write_entry(const Entry& entry) {
+    namespace form = entry_form;
     SecretString out;
     out.reserve(entry.host.size() + entry.username.size() + entry.password.size() +
                 entry.title.size() + 128);
-    const auto member = [&out](std::string_view name, std::string_view value) {
-        out += name;
+    const auto member = [&out](std::string_view opening, std::string_view value) {
+        out += opening;
         return json::append_string(out, value);
     };
-    const bool written =
-        member(R"({"host":)", entry.host) && member(R"(,"username":)", entry.username) &&
-        member(R"(,"password":)", entry.password) && member(R"(,"title":)", entry.title);
+    const bool written = member(form::HOST, entry.host) && member(form::USERNAME, entry.username) &&
+                         member(form::PASSWORD, entry.password) && member(form::TITLE, entry.title);
     if (!written) return fail("a string is not valid UTF-8");
-    out += R"(,"created_at":)";
+    out += form::CREATED_AT;
     append_integer(out, entry.created_at);
-    out += R"(,"updated_at":)";
+    out += form::UPDATED_AT;
     append_integer(out, entry.updated_at);
-    out += '}';
+    out += form::END;
     return out;
 }
 
 Result<Entry> read_entry(std::string_view plaintext) {
     return json::read_record(plaintext, ENTRY_SCHEMA);
+}
+
+Status read_entry_into(std::string_view plaintext, Entry& entry) {
+    if (scan_entry(plaintext, entry)) return {};
+    auto read = read_entry(plaintext);
+    if (!read) return fail(std::move(read.error()));
+    entry = std::move(*read);
+    return {};
 }
 
 }  // namespace velkaron

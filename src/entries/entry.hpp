@@ -27,4 +27,9 @@ struct Entry {
 // reader's description of the first fault.
 [[nodiscard]] Result<Entry> read_entry(std::string_view plaintext);
 
+// The same into `entry`, whose texts keep their buffers where they can: the plaintexts
+// write_entry makes go through scan_entry, everything else through read_entry, whose message
+// a fault carries.
+[[nodiscard]] Status read_entry_into(std::string_view plaintext, Entry& entry);
+
 }  // namespace velkaron
