@@ -7,18 +7,24 @@
 
 namespace velkaron {
 
-Result<Json> entries_for_host(HostState& state, std::string_view host) {
+Status entries_for_host(HostState& state, std::string_view host, json::DataWriter& out) {
     const auto vault = loaded_vault(state);
     if (!vault) return fail(vault.error());
     const HostMatcher matcher(host);
-    Json found = Json::array();
+    EntryOpener opener(state);
+    out.raw("[");
+    bool first = true;
     // Every entry is opened, matching or not: a damaged one fails the whole look-up.
     for (const SealedEntry& stored : (*vault)->entries) {
-        auto entry = open_entry(state, stored);
+        auto entry = opener.open(stored);
         if (!entry) return fail(std::move(entry.error()));
-        if (matcher.matches(entry->host)) found.push_back(entry_detail(stored.id, *entry));
+        if (!matcher.matches((*entry)->host)) continue;
+        if (!first) out.raw(",");
+        first = false;
+        write_entry_detail(out, stored.id, **entry);
     }
-    return found;
+    out.raw("]");
+    return {};
 }
 
 }  // namespace velkaron

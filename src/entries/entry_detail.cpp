@@ -2,15 +2,18 @@
 
 namespace velkaron {
 
-Json entry_detail(std::string_view id, const Entry& entry) {
-    Json detail(Json::value_t::object);
-    auto& members = detail.get_ref<Json::object_t&>();
-    members.emplace("host", entry.host.view());
-    members.emplace("id", id);
-    members.emplace("password", entry.password.view());
-    members.emplace("title", entry.title.view());
-    members.emplace("username", entry.username.view());
-    return detail;
+void write_entry_detail(json::DataWriter& out, std::string_view id, const Entry& entry) {
+    out.raw(R"({"host":)");
+    out.string(entry.host);
+    out.raw(R"(,"id":)");
+    out.string(id);
+    out.raw(R"(,"password":)");
+    out.string(entry.password);
+    out.raw(R"(,"title":)");
+    out.string(entry.title);
+    out.raw(R"(,"username":)");
+    out.string(entry.username);
+    out.raw("}");
 }
 
 }  // namespace velkaron

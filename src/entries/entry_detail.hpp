@@ -2,14 +2,13 @@
 
 #include <string_view>
 
-#include "json/json.hpp"
-
 #include "entries/entry.hpp"
+#include "json/writer.hpp"
 
 namespace velkaron {
 
 // What `reveal` and `for-host` answer for one entry: `host`, `id`, `password`, `title`,
 // `username`.
-[[nodiscard]] Json entry_detail(std::string_view id, const Entry& entry);
+void write_entry_detail(json::DataWriter& out, std::string_view id, const Entry& entry);
 
 }  // namespace velkaron

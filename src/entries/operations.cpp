@@ -1,7 +1,8 @@
 #include "entries/operations.hpp"
 
 #include <algorithm>
-#include <tuple>
+#include <utility>
+#include <vector>
 
 #include "entries/entry_detail.hpp"
 #include "entries/open_entry.hpp"
@@ -10,52 +11,95 @@
 namespace velkaron {
 namespace {
 
+// One item of the list while it is sorted: its texts stand one after another in the list's
+// text buffer, so that opening the next entry can reuse the opener's.
 struct Summary {
-    std::string_view id;
-    SecretString host;
-    SecretString username;
-    SecretString title;
+    std::size_t index;  // of the stored entry, whose id it carries
+    std::size_t texts_at;
+    std::size_t host_size;
+    std::size_t username_size;
+    std::size_t title_size;
     std::uint64_t updated_at;
 };
 
-Json summary_json(Summary&& summary) {
-    Json item(Json::value_t::object);
-    auto& members = item.get_ref<Json::object_t&>();
-    members.emplace("host", summary.host.view());
-    members.emplace("id", summary.id);
-    members.emplace("title", summary.title.view());
-    members.emplace("updated_at", summary.updated_at);
-    members.emplace("username", summary.username.view());
-    return item;
-}
+class Summaries {
+  public:
+    explicit Summaries(std::size_t count) { items_.reserve(count); }
+
+    void add(std::size_t index, const Entry& entry) {
+        items_.push_back(Summary{index, texts_.size(), entry.host.size(), entry.username.size(),
+                                 entry.title.size(), entry.updated_at});
+        texts_ += entry.host;
+        texts_ += entry.username;
+        texts_ += entry.title;
+    }
+
+    // By host, then user name; char_traits compares bytes as unsigned values: "Z…" before
+    // "a…", no case folding. Equals keep their file order.
+    void sort() {
+        std::stable_sort(items_.begin(), items_.end(), [this](const Summary& a, const Summary& b) {
+            return std::pair(host(a), username(a)) < std::pair(host(b), username(b));
+        });
+    }
+
+    void write(json::DataWriter& out, const std::vector<SealedEntry>& entries) const {
+        // Member names, quotes, time and a UUID take under 128 bytes an item: the line grows
+        // once instead of a score of times.
+        out.reserve(texts_.size() + items_.size() * 128);
+        out.raw("[");
+        for (std::size_t i = 0; i < items_.size(); ++i) {
+            const Summary& item = items_[i];
+            if (i > 0) out.raw(",");
+            out.raw(R"({"host":)");
+            out.string(host(item));
+            out.raw(R"(,"id":)");
+            out.string(entries[item.index].id);
+            out.raw(R"(,"title":)");
+            out.string(text(item, item.host_size + item.username_size, item.title_size));
+            out.raw(R"(,"updated_at":)");
+            out.number(item.updated_at);
+            out.raw(R"(,"username":)");
+            out.string(username(item));
+            out.raw("}");
+        }
+        out.raw("]");
+    }
+
+  private:
+    [[nodiscard]] std::string_view text(const Summary& item, std::size_t offset,
+                                        std::size_t size) const {
+        return texts_.view().substr(item.texts_at + offset, size);
+    }
+    [[nodiscard]] std::string_view host(const Summary& item) const {
+        return text(item, 0, item.host_size);
+    }
+    [[nodiscard]] std::string_view username(const Summary& item) const {
+        return text(item, item.host_size, item.username_size);
+    }
+
+    std::vector<Summary> items_;
+    SecretString texts_;
+};
 
 }  // namespace
 
-Result<Json> list_entries(HostState& state) {
+Status list_entries(HostState& state, json::DataWriter& out) {
     const auto vault = loaded_vault(state);
     if (!vault) return fail(vault.error());
     const auto& entries = (*vault)->entries;
-    std::vector<Summary> summaries;
-    summaries.reserve(entries.size());
-    for (const SealedEntry& stored : entries) {
-        auto entry = open_entry(state, stored);
+    Summaries summaries(entries.size());
+    EntryOpener opener(state);
+    for (std::size_t i = 0; i < entries.size(); ++i) {
+        auto entry = opener.open(entries[i]);
         if (!entry) return fail(std::move(entry.error()));
-        summaries.push_back(Summary{stored.id, std::move(entry->host), std::move(entry->username),
-                                    std::move(entry->title), entry->updated_at});
+        summaries.add(i, **entry);
     }
-    // char_traits compares bytes as unsigned values: "Z…" before "a…", no case folding.
-    std::stable_sort(summaries.begin(), summaries.end(), [](const Summary& a, const Summary& b) {
-        return std::tie(a.host, a.username) < std::tie(b.host, b.username);
-    });
-
-    Json list(Json::value_t::array);
-    auto& items = list.get_ref<Json::array_t&>();
-    items.reserve(summaries.size());
-    for (Summary& summary : summaries) items.push_back(summary_json(std::move(summary)));
-    return list;
+    summaries.sort();
+    summaries.write(out, entries);
+    return {};
 }
 
-Result<Json> reveal_entry(HostState& state, std::string_view entry_id) {
+Status reveal_entry(HostState& state, std::string_view entry_id, json::DataWriter& out) {
     const auto vault = loaded_vault(state);
     if (!vault) return fail(vault.error());
     const auto& entries = (*vault)->entries;
@@ -64,7 +108,8 @@ Result<Json> reveal_entry(HostState& state, std::string_view entry_id) {
     if (stored == entries.end()) return fail("Eintrag nicht gefunden");
     auto entry = open_entry(state, *stored);
     if (!entry) return fail(std::move(entry.error()));
-    return entry_detail(stored->id, *entry);
+    write_entry_detail(out, stored->id, *entry);
+    return {};
 }
 
 // Nothing is opened, so a damaged entry can still be removed.

@@ -4,9 +4,8 @@
 #include <string>
 #include <string_view>
 
-#include "json/json.hpp"
-
 #include "base/result.hpp"
+#include "json/writer.hpp"
 #include "state/host_state.hpp"
 
 namespace velkaron {
@@ -20,11 +19,13 @@ struct PutRequest {
     std::optional<std::string_view> entry_id;
 };
 
-// Each gives the response data: put the entry id, list an array of summaries, reveal one
-// entry's details. The dispatcher has made its own checks first.
+// The dispatcher has made its own checks first. put gives the entry id; list writes an array
+// of summaries and reveal one entry's details into `out`, which holds part of them when they
+// fail, for the caller to drop.
 [[nodiscard]] Result<std::string> put_entry(HostState& state, const PutRequest& request);
-[[nodiscard]] Result<Json> list_entries(HostState& state);
-[[nodiscard]] Result<Json> reveal_entry(HostState& state, std::string_view entry_id);
+[[nodiscard]] Status list_entries(HostState& state, json::DataWriter& out);
+[[nodiscard]] Status reveal_entry(HostState& state, std::string_view entry_id,
+                                  json::DataWriter& out);
 [[nodiscard]] Status delete_entry(HostState& state, std::string_view entry_id);
 
 }  // namespace velkaron

@@ -23,10 +23,11 @@ struct OpenedLogin {
 std::optional<OpenedLogin> find_login(const HostState& state,
                                       const std::vector<SealedEntry>& entries,
                                       std::string_view host, std::string_view username) {
+    EntryOpener opener(state);
     for (std::size_t i = 0; i < entries.size(); ++i) {
-        const auto entry = open_entry(state, entries[i]);
-        if (entry && entry->host == host && entry->username == username) {
-            return OpenedLogin{i, entry->created_at};
+        const auto entry = opener.open(entries[i]);
+        if (entry && (*entry)->host == host && (*entry)->username == username) {
+            return OpenedLogin{i, (*entry)->created_at};
         }
     }
     return std::nullopt;

@@ -7,8 +7,10 @@
 namespace velkaron {
 namespace {
 
-std::uint64_t encode(const Response& response, SecretString& line) {
-    if (encode_response(response, line)) return response.id;
+// The id of what `line` now ends with: the response's when it was encoded, else the fallback
+// line's 0.
+std::uint64_t encoded_or_fallback(bool encoded, std::uint64_t id, SecretString& line) {
+    if (encoded) return id;
     line += FALLBACK_LINE;
     return 0;
 }
@@ -18,11 +20,12 @@ std::uint64_t encode(const Response& response, SecretString& line) {
 std::uint64_t answer(HostState& state, std::string_view request, SecretString& line) {
     auto parsed = parse_request(request);
     if (!parsed) return answer_unreadable(parsed.error(), line);
-    return encode({parsed->id, dispatch(state, *parsed)}, line);
+    return encoded_or_fallback(dispatch(state, *parsed, line), parsed->id, line);
 }
 
 std::uint64_t answer_unreadable(std::string_view fault, SecretString& line) {
-    return encode({0, fail("Anfrage unlesbar: " + std::string(fault))}, line);
+    const Response unreadable{0, fail("Anfrage unlesbar: " + std::string(fault))};
+    return encoded_or_fallback(encode_response(unreadable, line), 0, line);
 }
 
 }  // namespace velkaron

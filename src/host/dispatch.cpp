@@ -10,24 +10,29 @@
 #include "host/status.hpp"
 #include "keys/create.hpp"
 #include "keys/unlock.hpp"
+#include "protocol/response.hpp"
 
 namespace velkaron {
 namespace {
 
 using Data = Result<Json>;
 using Member = std::optional<SecretString> Request::*;
+using Writer = json::DataWriter;
 
 struct RequiredMember {
     Member member;
     std::string_view label;
 };
 
-// Handlers run after the required members have been found present and non-empty.
+// Handlers run after the required members have been found present and non-empty. Most build
+// their data as a Json; those whose data grows with the vault (list, for-host, reveal, which
+// shares for-host's items) write it into the response line themselves.
 struct Operation {
     std::string_view name;
     std::array<RequiredMember, 2> required;
     std::size_t required_count;
-    Data (*run)(HostState&, const Request&);
+    Data (*run)(HostState&, const Request&) = nullptr;
+    Status (*write)(HostState&, const Request&, Writer&) = nullptr;
 };
 
 // A secret text as a JSON string; the data's strings wipe themselves as the text does.
@@ -80,21 +85,21 @@ Data run_put(HostState& state, const Request& request) {
     return Json{{"id", std::move(*id)}};
 }
 
-Data run_list(HostState& state, const Request&) {
-    return list_entries(state);
+Status write_list(HostState& state, const Request&, Writer& out) {
+    return list_entries(state, out);
 }
 
-Data run_reveal(HostState& state, const Request& request) {
-    return reveal_entry(state, *request.entry_id);
+Status write_reveal(HostState& state, const Request& request, Writer& out) {
+    return reveal_entry(state, *request.entry_id, out);
 }
 
 Data run_delete(HostState& state, const Request& request) {
     return with_flag(delete_entry(state, *request.entry_id), "deleted");
 }
 
-Data run_for_host(HostState& state, const Request& request) {
+Status write_for_host(HostState& state, const Request& request, Writer& out) {
     if (request.secure != true) return fail("Autofill nur über HTTPS");
-    return entries_for_host(state, *request.host);
+    return entries_for_host(state, *request.host, out);
 }
 
 Data run_generate(HostState&, const Request& request) {
@@ -120,10 +125,10 @@ constexpr std::array<Operation, 12> OPERATIONS{{
      2,
      run_change_password},
     {"put", {HOST, PASSWORD}, 2, run_put},
-    {"list", {NONE, NONE}, 0, run_list},
-    {"reveal", {ENTRY_ID, NONE}, 1, run_reveal},
+    {"list", {NONE, NONE}, 0, nullptr, write_list},
+    {"reveal", {ENTRY_ID, NONE}, 1, nullptr, write_reveal},
     {"delete", {ENTRY_ID, NONE}, 1, run_delete},
-    {"for-host", {HOST, NONE}, 1, run_for_host},
+    {"for-host", {HOST, NONE}, 1, nullptr, write_for_host},
     {"generate", {NONE, NONE}, 0, run_generate},
 }};
 
@@ -135,17 +140,22 @@ Result<std::string_view> require_field(const std::optional<SecretString>& member
     return member->view();
 }
 
-Result<Json> dispatch(HostState& state, const Request& request) {
+bool dispatch(HostState& state, const Request& request, SecretString& line) {
     const auto* op = std::find_if(OPERATIONS.begin(), OPERATIONS.end(),
                                   [&](const Operation& o) { return o.name == request.op; });
-    if (op == OPERATIONS.end()) return fail("unbekannte Operation: " + request.op);
+    const auto refuse = [&](std::string message) {
+        return encode_response({request.id, fail(std::move(message))}, line);
+    };
+    if (op == OPERATIONS.end()) return refuse("unbekannte Operation: " + request.op);
     for (std::size_t i = 0; i < op->required_count; ++i) {
         const auto& required = op->required[i];
         if (auto present = require_field(request.*required.member, required.label); !present) {
-            return fail(std::move(present.error()));
+            return refuse(std::move(present.error()));
         }
     }
-    return op->run(state, request);
+    if (op->write == nullptr) return encode_response({request.id, op->run(state, request)}, line);
+    return encode_written_response(
+        request.id, [&](Writer& out) { return op->write(state, request, out); }, line);
 }
 
 }  // namespace velkaron

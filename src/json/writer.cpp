@@ -108,6 +108,10 @@ std::size_t string_prefix_within(std::string_view text, std::size_t budget) noex
     return text.size();
 }
 
+void DataWriter::number(std::uint64_t value) {
+    append_integer(out_, value);
+}
+
 bool append_value(SecretString& out, const Json& value) {
     using Type = Json::value_t;
     switch (value.type()) {

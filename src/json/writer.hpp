@@ -5,6 +5,7 @@
 // goes through here, and dump() costs more than building its document.
 
 #include <cstddef>
+#include <cstdint>
 #include <string>
 #include <string_view>
 
@@ -26,6 +27,30 @@ template <class Out>
 // whose JSON string form, quotation marks included, takes at most `budget` bytes; for cutting a
 // long text into strings of bounded size.
 [[nodiscard]] std::size_t string_prefix_within(std::string_view text, std::size_t budget) noexcept;
+
+// Response data written straight into the line, for answers that would cost more as a document
+// tree than as the bytes themselves (list, for-host). Written exactly as append_value would
+// write the same data as a Json. A text that is not UTF-8 is left out and remembered: the
+// response then cannot be encoded.
+class DataWriter {
+  public:
+    explicit DataWriter(SecretString& out) noexcept : out_(out) {}
+
+    // JSON punctuation and member names, which the caller knows to be compact JSON.
+    void raw(std::string_view json) { out_ += json; }
+    void string(std::string_view text) {
+        if (!append_string(out_, text)) encodable_ = false;
+    }
+    void number(std::uint64_t value);
+    // Room for `more` bytes beyond what is written, for an answer of about known size.
+    void reserve(std::size_t more) { out_.reserve(out_.size() + more); }
+
+    [[nodiscard]] bool encodable() const noexcept { return encodable_; }
+
+  private:
+    SecretString& out_;
+    bool encodable_ = true;
+};
 
 // `value` in compact form, objects in the order Json keeps them (by name). False, with `out`
 // partly written, when a string or a member name is not UTF-8.

@@ -2,20 +2,30 @@
 
 #include <charconv>
 
-#include "json/writer.hpp"
-
 namespace velkaron {
+namespace {
+
+void open_response(std::uint64_t id, SecretString& line) {
+    char digits[24];
+    line += "{\"id\":";
+    line.append(digits, std::to_chars(digits, digits + sizeof digits, id).ptr);
+}
+
+}  // namespace
+
+void open_success(std::uint64_t id, SecretString& line) {
+    open_response(id, line);
+    line += ",\"ok\":true,\"data\":";
+}
 
 bool encode_response(const Response& response, SecretString& line) {
     const std::size_t start = line.size();
-    char id[24];
-    line += "{\"id\":";
-    line.append(id, std::to_chars(id, id + sizeof id, response.id).ptr);
     bool written = false;
     if (response.outcome) {
-        line += ",\"ok\":true,\"data\":";
+        open_success(response.id, line);
         written = json::append_value(line, *response.outcome);
     } else {
+        open_response(response.id, line);
         line += ",\"ok\":false,\"error\":";
         written = json::append_string(line, response.outcome.error());
     }

@@ -14,7 +14,10 @@ namespace {
 
 using nlohmann::json;
 using testing_support::EntriesTest;
+using testing_support::found_for;
+using testing_support::listed;
 using testing_support::login;
+using testing_support::revealed;
 
 std::vector<std::string> ids_of(const json& list) {
     std::vector<std::string> ids;
@@ -33,7 +36,7 @@ TEST_F(EntriesTest, ListSortsByHostThenUserNameInByteOrderKeepingFileOrderOfEqua
     store("6", "a.com.au", "");
     store("7", "a.com", "Alice");
     store("8", "a.com", "alice");
-    const auto list = list_entries(state);
+    const auto list = listed(state);
     ASSERT_TRUE(list) << list.error();
     EXPECT_EQ(ids_of(*list), (std::vector<std::string>{"2", "7", "3", "5", "8", "1", "6", "4"}));
 }
@@ -41,7 +44,7 @@ TEST_F(EntriesTest, ListSortsByHostThenUserNameInByteOrderKeepingFileOrderOfEqua
 TEST_F(EntriesTest, ListGivesSummariesWithoutPasswordOrCreationTime) {
     store_plaintext("id",
                     R"({"password":"pw","host":"h","username":"u","created_at":1,"updated_at":2})");
-    const auto list = list_entries(state);
+    const auto list = listed(state);
     ASSERT_TRUE(list) << list.error();
     EXPECT_EQ(list->dump(), R"([{"host":"h","id":"id","title":"","updated_at":2,"username":"u"}])");
 }
@@ -50,7 +53,7 @@ TEST_F(EntriesTest, ListFailsWholeOnTheFirstBadEntry) {
     store("a", "example.com", "alice");
     store_plaintext("b", R"({"host":"h","username":"u","password":"p","created_at":1})");
     store_unopenable("c");
-    const auto list = list_entries(state);
+    const auto list = listed(state);
     ASSERT_FALSE(list);
     EXPECT_EQ(list.error(), "Eintrag beschädigt: missing field `updated_at` at line 1 column 57");
 }
@@ -61,7 +64,7 @@ TEST_F(EntriesTest, RevealGivesTheFirstEntryUnderTheId) {
     store("a", "example.com", "alice", 1, "first");
     store("b", "example.com", "bob");
     store("a", "example.com", "alice", 1, "second");
-    const auto detail = reveal_entry(state, "a");
+    const auto detail = revealed(state, "a");
     ASSERT_TRUE(detail) << detail.error();
     EXPECT_EQ(
         detail->dump(),
@@ -71,10 +74,10 @@ TEST_F(EntriesTest, RevealGivesTheFirstEntryUnderTheId) {
 TEST_F(EntriesTest, RevealPassesOpeningFaultsOn) {
     store_unopenable("u");
     store_plaintext("r", "[]");
-    const auto unopenable = reveal_entry(state, "u");
+    const auto unopenable = revealed(state, "u");
     ASSERT_FALSE(unopenable);
     EXPECT_EQ(unopenable.error(), "Entschlüsseln fehlgeschlagen");
-    const auto unreadable = reveal_entry(state, "r");
+    const auto unreadable = revealed(state, "r");
     ASSERT_FALSE(unreadable);
     EXPECT_EQ(
         unreadable.error(),
@@ -126,13 +129,13 @@ Result<json> remove(HostState& s, std::string_view id) {
     return json(true);
 }
 Result<json> list(HostState& s) {
-    return list_entries(s);
+    return listed(s);
 }
 Result<json> reveal_stored(HostState& s) {
-    return reveal_entry(s, "stored");
+    return revealed(s, "stored");
 }
 Result<json> reveal_missing(HostState& s) {
-    return reveal_entry(s, "missing");
+    return revealed(s, "missing");
 }
 Result<json> delete_stored(HostState& s) {
     return remove(s, "stored");
@@ -141,7 +144,7 @@ Result<json> delete_missing(HostState& s) {
     return remove(s, "missing");
 }
 Result<json> for_host(HostState& s) {
-    return entries_for_host(s, "example.com");
+    return found_for(s, "example.com");
 }
 
 constexpr const char* LOCKED = "Tresor ist gesperrt";

@@ -14,6 +14,7 @@ namespace {
 
 using testing_support::EntriesTest;
 using testing_support::is_uuid_v4;
+using testing_support::listed;
 using testing_support::login;
 
 enum class Stored { Login, Unopenable, Unreadable };
@@ -187,7 +188,7 @@ TEST_F(EntriesTest, PutSealsUnderTheChosenId) {
     const auto id = put_entry(state, login("example.com", "mine"));
     ASSERT_TRUE(id) << id.error();
     state.vault->entries[0].id = "other";
-    const auto list = list_entries(state);
+    const auto list = listed(state);
     ASSERT_FALSE(list);
     EXPECT_EQ(list.error(), "Entschlüsseln fehlgeschlagen");
 }
@@ -198,7 +199,7 @@ TEST_F(EntriesTest, AFailedSaveKeepsThePutInMemoryForTheNextSave) {
     ASSERT_FALSE(id);
     EXPECT_EQ(id.error(), "Schreiben fehlgeschlagen: No such file or directory (os error 2)");
 
-    const auto list = list_entries(state);
+    const auto list = listed(state);
     ASSERT_TRUE(list) << list.error();
     ASSERT_EQ(list->size(), 1u);
     EXPECT_EQ((*list)[0]["host"], "example.com");

@@ -4,6 +4,7 @@
 #include <regex>
 
 #include "crypto/seal.hpp"
+#include "entries/autofill.hpp"
 #include "entries/open_entry.hpp"
 
 namespace velkaron::testing_support {
@@ -53,6 +54,28 @@ Entry EntriesTest::opened(std::size_t index) const {
     auto entry = open_entry(state, state.vault->entries.at(index));
     if (!entry) ADD_FAILURE() << "entry " << index << ": " << entry.error();
     return entry ? std::move(*entry) : Entry{};
+}
+
+Result<nlohmann::json> written_data(const std::function<Status(json::DataWriter&)>& write) {
+    SecretString bytes;
+    json::DataWriter out(bytes);
+    if (auto done = write(out); !done) return fail(std::move(done.error()));
+    EXPECT_TRUE(out.encodable());
+    const auto data = nlohmann::json::parse(bytes.view());
+    EXPECT_EQ(bytes.view(), data.dump());
+    return data;
+}
+
+Result<nlohmann::json> listed(HostState& state) {
+    return written_data([&](json::DataWriter& out) { return list_entries(state, out); });
+}
+
+Result<nlohmann::json> found_for(HostState& state, std::string_view host) {
+    return written_data([&](json::DataWriter& out) { return entries_for_host(state, host, out); });
+}
+
+Result<nlohmann::json> revealed(HostState& state, std::string_view entry_id) {
+    return written_data([&](json::DataWriter& out) { return reveal_entry(state, entry_id, out); });
 }
 
 PutRequest login(std::string_view host, std::optional<std::string_view> entry_id) {

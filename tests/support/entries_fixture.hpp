@@ -2,13 +2,17 @@
 
 #include <gtest/gtest.h>
 
+#include <nlohmann/json.hpp>
+
 #include <cstdint>
+#include <functional>
 #include <optional>
 #include <string>
 #include <string_view>
 
 #include "entries/entry.hpp"
 #include "entries/operations.hpp"
+#include "json/writer.hpp"
 #include "state/host_state.hpp"
 #include "support/temp_dir.hpp"
 
@@ -34,6 +38,16 @@ class EntriesTest : public testing::Test {
     TempDir dir;
     HostState state;
 };
+
+// What `write` puts into a response's data, read back as a document. The test fails unless the
+// bytes are exactly what dump() makes of that document: compact, members sorted by name.
+[[nodiscard]] Result<nlohmann::json> written_data(
+    const std::function<Status(json::DataWriter&)>& write);
+
+// list, for-host and reveal through written_data.
+[[nodiscard]] Result<nlohmann::json> listed(HostState& state);
+[[nodiscard]] Result<nlohmann::json> found_for(HostState& state, std::string_view host);
+[[nodiscard]] Result<nlohmann::json> revealed(HostState& state, std::string_view entry_id);
 
 // A put of `host` with the password "pw", no user name and no title.
 [[nodiscard]] PutRequest login(std::string_view host,
