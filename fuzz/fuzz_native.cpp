@@ -67,9 +67,9 @@ std::vector<std::string_view> written_messages(std::string_view output) {
 
 // Chunk messages of `limit` bytes at most that join to `text` again.
 void check_chunks(std::uint64_t id, std::string_view text, std::size_t limit) {
-    std::string out;
+    velkaron::SecretString out;
     velkaron::append_response(out, id, text, limit);
-    const auto payloads = written_messages(out);
+    const auto payloads = written_messages(out.view());
     if (text.size() <= limit) {
         check(payloads.size() == 1 && payloads[0] == text);
         return;
