@@ -2,10 +2,10 @@
 
 #include <cstdint>
 #include <cstring>
-#include <limits>
 
 #include "base/utf8.hpp"
 #include "entries/entry_form.hpp"
+#include "json/writer.hpp"
 
 namespace velkaron {
 namespace {
@@ -32,16 +32,18 @@ class Scanner {
         for (;;) {
             if (at_ == end_) return false;
             const auto c = static_cast<unsigned char>(*at_);
-            if (c == '"') break;
-            if (c < 0x20) return false;  // the writer escapes every control character
-            if (c == '\\') {
-                out.append(run, at_);
-                if (!escape(out)) return false;
-                run = at_;
+            // A run ends at the closing quote, an escape, or a control character the writer
+            // never leaves raw.
+            if (!json::escaped_in_string(c)) {
+                high_bits |= c;
+                ++at_;
                 continue;
             }
-            high_bits |= c;
-            ++at_;
+            if (c == '"') break;
+            if (c != '\\') return false;  // the writer escapes every control character
+            out.append(run, at_);
+            if (!escape(out)) return false;
+            run = at_;
         }
         out.append(run, at_);
         ++at_;
@@ -51,13 +53,13 @@ class Scanner {
 
     // Decimal digits as std::to_chars writes a u64: "0", or no leading zero and no overflow.
     bool number(std::uint64_t& value) {
-        constexpr std::uint64_t MAX = std::numeric_limits<std::uint64_t>::max();
         const char* start = at_;
         std::uint64_t v = 0;
         while (at_ != end_ && *at_ >= '0' && *at_ <= '9') {
             const auto digit = static_cast<std::uint64_t>(*at_ - '0');
-            if (v > (MAX - digit) / 10) return false;
-            v = v * 10 + digit;
+            if (__builtin_mul_overflow(v, 10, &v) || __builtin_add_overflow(v, digit, &v)) {
+                return false;
+            }
             ++at_;
         }
         if (at_ == start || (*start == '0' && at_ - start > 1)) return false;

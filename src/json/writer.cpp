@@ -16,12 +16,11 @@ void append_integer(SecretString& out, Integer value) {
     out.append(digits, end);
 }
 
-// The bytes written escaped: control characters, quotation mark, reverse solidus.
 constexpr std::array<bool, 256> ESCAPED = [] {
     std::array<bool, 256> table{};
-    for (int c = 0; c < 0x20; ++c) table[static_cast<std::size_t>(c)] = true;
-    table['"'] = true;
-    table['\\'] = true;
+    for (std::size_t c = 0; c < table.size(); ++c) {
+        table[c] = escaped_in_string(static_cast<unsigned char>(c));
+    }
     return table;
 }();
 
@@ -64,6 +63,12 @@ bool append_string(Out& out, std::string_view text) {
         size += ESCAPED_SIZE[c];
     }
     if ((high_bits & 0x80) != 0 && !is_utf8(text)) return false;
+    if (size == text.size() + 2) {  // nothing to escape, as in most texts
+        out += '"';
+        out += text;
+        out += '"';
+        return true;
+    }
     const std::size_t start = out.size();
     out.resize(start + size);
     char* at = out.data() + start;

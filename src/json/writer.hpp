@@ -14,6 +14,12 @@
 
 namespace velkaron::json {
 
+// Whether append_string writes the byte `c` escaped: control characters, the quotation mark and
+// the reverse solidus.
+[[nodiscard]] constexpr bool escaped_in_string(unsigned char c) noexcept {
+    return c < 0x20 || c == '"' || c == '\\';
+}
+
 // `text` as a JSON string: the quotation mark, the reverse solidus and U+0008, U+0009, U+000A,
 // U+000C, U+000D take their two-character escapes, the other characters below U+0020
 // \u00xx in lower case, everything else stays as it is. False, with nothing written, when
