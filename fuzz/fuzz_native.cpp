@@ -15,6 +15,7 @@
 
 #include <nlohmann/json.hpp>
 
+#include "base/secret_string.hpp"
 #include "base/utf8.hpp"
 #include "host/native_session.hpp"
 #include "protocol/native_message.hpp"

@@ -7,6 +7,7 @@
 #include <cstdlib>
 #include <string_view>
 
+#include "base/secret_string.hpp"
 #include "protocol/framing.hpp"
 #include "protocol/request.hpp"
 #include "protocol/response.hpp"

@@ -3,6 +3,7 @@
 // and the vault key is only in its one guarded page; after lock, nothing at all.
 
 #include <gtest/gtest.h>
+#include <sys/syscall.h>
 #include <unistd.h>
 
 #include <algorithm>
@@ -175,7 +176,7 @@ TEST(MemoryScan, NoSecretOutlivesTheRequestThatCarriedIt) {
         const Json answer = Json::parse(host.request(line.dump()));
         ASSERT_TRUE(answer["ok"].get<bool>()) << line.dump() << " → " << answer.dump();
         if (learn) learn(answer);
-        testing_support::wait_until_reading_input(host.pid());
+        testing_support::wait_until_in_call(host.pid(), SYS_read, STDIN_FILENO);
         const MemoryImage image = testing_support::read_memory(host.pid());
         const auto found = secrets.found_in(image);
         EXPECT_TRUE(found.empty()) << "after " << line["op"] << ": " << found.size()
@@ -227,6 +228,24 @@ TEST(MemoryScan, NoSecretOutlivesTheRequestThatCarriedIt) {
                 [&, password = password](const Json& answer) {
                     if (password == &long_login) long_id = answer["data"]["id"].get<std::string>();
                 });
+    }
+    // Pipelined: while a later request is answered, here into a pipe that is full, nothing of
+    // the earlier one is left.
+    const std::string pipelined = random_secret(random, 40, "");
+    secrets.add("password of a pipelined put", pipelined);
+    const Json big_put = {{"id", 3},
+                          {"op", "put"},
+                          {"host", "big.example"},
+                          {"password", pipelined},
+                          {"title", std::string(80'000, 'T')}};
+    host.send_raw(big_put.dump() + "\n" + R"({"id":3,"op":"list"})" + "\n");
+    testing_support::wait_until_in_call(host.pid(), SYS_write, STDOUT_FILENO);
+    const auto while_answering = secrets.found_in(testing_support::read_memory(host.pid()));
+    EXPECT_TRUE(while_answering.empty())
+        << "while the next request is answered: " << while_answering.front();
+    for (int answer = 0; answer < 2; ++answer) {
+        const auto line = host.receive();
+        ASSERT_TRUE(line && line->starts_with(R"({"id":3,"ok":true)")) << line.value_or("");
     }
     request({{"id", 3}, {"op", "list"}}, {});
     request({{"id", 4}, {"op", "reveal"}, {"entry_id", long_id}}, {});

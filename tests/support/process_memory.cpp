@@ -89,15 +89,17 @@ MemoryImage read_memory(pid_t pid) {
     return image;
 }
 
-void wait_until_reading_input(pid_t pid) {
-    // /proc/PID/syscall: "0 0x0 …" while the process sits in read(2) (number 0 on x86-64) on
-    // descriptor 0.
+void wait_until_in_call(pid_t pid, long number, int fd) {
+    // /proc/PID/syscall: the call's number and arguments in hexadecimal while the process is
+    // blocked in one, "running" while it runs.
+    const std::string prefix = std::to_string(number) + " 0x" + std::to_string(fd) + " ";
     for (;;) {
         std::ifstream syscall(proc(pid, "syscall"));
-        std::string number, fd;
-        if (!(syscall >> number >> fd))
+        std::string line;
+        if (!std::getline(syscall, line)) {
             throw std::runtime_error("cannot read " + proc(pid, "syscall"));
-        if (number == "0" && fd == "0x0") return;
+        }
+        if (line.starts_with(prefix)) return;
         std::this_thread::sleep_for(std::chrono::microseconds(200));
     }
 }

@@ -41,9 +41,10 @@ struct MemoryImage {
 // reservations, which hold no program data; they are listed but not read.
 [[nodiscard]] MemoryImage read_memory(pid_t pid);
 
-// Waits until `pid` is blocked in read(2) on its standard input, so that all it does after
-// answering a request is done.
-void wait_until_reading_input(pid_t pid);
+// Waits until `pid` sits in the system call `number` on descriptor `fd`: in read(2) on its
+// standard input once all it does after answering is done, in write(2) on its standard output
+// while it answers into a full pipe.
+void wait_until_in_call(pid_t pid, long number, int fd);
 
 // Every place where one of `needles` occurs in `image`.
 struct Occurrence {
