@@ -32,10 +32,8 @@ void Utf8Scanner::take(char32_t c) noexcept {
 
 bool Utf8Scanner::feed(std::string_view bytes) noexcept {
     if (!valid_) return false;
-    // Once a character is not white space, ASCII needs no look at all.
-    if (!blank_ && needed_ == 0) bytes.remove_prefix(ascii_prefix(bytes));
-    for (const char ch : bytes) {
-        const auto b = static_cast<std::uint8_t>(ch);
+    for (std::size_t i = 0; i < bytes.size();) {
+        const auto b = static_cast<std::uint8_t>(bytes[i++]);
         if (needed_ > 0) {
             if (b < lower_ || b > upper_) return valid_ = false;
             lower_ = 0x80;
@@ -46,6 +44,8 @@ bool Utf8Scanner::feed(std::string_view bytes) noexcept {
         }
         if (b < 0x80) {
             take(b);
+            // Once a character is not white space, ASCII needs no look at all.
+            if (!blank_) i += ascii_prefix(bytes.substr(i));
         } else if (b >= 0xC2 && b <= 0xDF) {
             needed_ = 1;
             code_point_ = b & 0x1F;
