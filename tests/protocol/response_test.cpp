@@ -50,5 +50,33 @@ TEST(Response, TextThatIsNotUtf8CannotBeEncoded) {
     EXPECT_EQ(FALLBACK_LINE.size(), 58U);
 }
 
+// Data written into the line by the operation itself comes out as the same bytes; a failure
+// after part of it was written leaves exactly the failure response.
+TEST(Response, WrittenDataOrTheFailureInsteadOfWhatWasWritten) {
+    const auto written = [](Status outcome, std::string_view text) {
+        SecretString line = "x";
+        const bool encoded = encode_written_response(
+            7,
+            [&](json::DataWriter& out) {
+                out.raw("[");
+                out.string(text);
+                out.raw("]");
+                return outcome;
+            },
+            line);
+        if (!encoded) {
+            EXPECT_EQ(line, "x") << "a failed encoding leaves the line as it was";
+            return std::optional<std::string>();
+        }
+        return std::optional<std::string>(line.view().substr(1));
+    };
+    EXPECT_EQ(written({}, "a\"b").value(), R"({"id":7,"ok":true,"data":["a\"b"]})");
+    EXPECT_EQ(written(fail("Eintrag beschädigt: x"), "half").value(),
+              R"({"id":7,"ok":false,"error":"Eintrag beschädigt: x"})");
+    EXPECT_FALSE(written({}, "\xFF").has_value());
+    EXPECT_EQ(written(fail("kein Tresor geladen"), "\xFF").value(),
+              R"({"id":7,"ok":false,"error":"kein Tresor geladen"})");
+}
+
 }  // namespace
 }  // namespace velkaron
