@@ -12,7 +12,8 @@ namespace velkaron::bench {
 
 // Padded standard Base64 through a lookup table into `out`, which has room for
 // text.size() / 4 * 3 bytes; the number of bytes written, or nothing when the length is not
-// a multiple of 4 or a character lies outside the alphabet.
+// a multiple of 4 or a character lies outside the alphabet and "=". Where a "=" stands is
+// not checked: the decryption's tag check refuses garbled text anyway.
 [[nodiscard]] std::optional<std::size_t> decode_base64_into(std::string_view text,
                                                             unsigned char* out);
 
