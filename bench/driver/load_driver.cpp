@@ -44,8 +44,9 @@ using testing_support::TempDir;
 constexpr std::size_t PIPELINED = 100'000;
 constexpr std::size_t ROUND_TRIP_WARMUP = 1'000;
 constexpr std::size_t ROUND_TRIPS = 20'000;
-// Line host and native host take turns, so that both meet the same load.
-constexpr std::size_t NATIVE_BLOCKS = 10;
+// Children measured against each other take turns in this many blocks, so that all of them
+// meet the same load.
+constexpr std::size_t BLOCKS = 10;
 constexpr std::size_t REPEATS = 5;  // of each entry operation in one run
 // The first is also the vault of the `status`, `unlock` and key figures.
 constexpr std::array<std::size_t, 3> ENTRY_COUNTS{100, 1'000, 10'000};
@@ -147,28 +148,59 @@ double derive_key_ms() {
     return elapsed.count();
 }
 
-// Pipelined throughput and one-at-a-time round trips of `status`, on the ideal responder and
-// on each build, and the pipelined throughput of `generate` on each build.
+// Pipelined throughput and one-at-a-time round trips of `status` on the ideal responder and
+// on each build, taking turns in blocks, and the pipelined throughput of `generate` on each
+// build.
 void measure_status(const Options& options, const std::vector<Build>& builds,
                     const std::string& vault_path, Figures& figures) {
-    const std::string status_lines = numbered_requests("status", PIPELINED);
-    const std::string status = request("status");
-    auto sample = [&](ChildProcess& child, Figures& into, const std::string& prefix,
-                      const std::string& label) {
-        into.add(prefix + "status_rate", label + ", pipelined", "req/s",
-                 pipelined_rate(child, status_lines, PIPELINED));
-        const auto round_trips = round_trips_us(child, status, ROUND_TRIP_WARMUP, ROUND_TRIPS);
-        into.add(prefix + "status_p50", label + " round trip p50", "µs",
-                 percentile(round_trips, 50));
-        into.add(prefix + "status_p99", label + " round trip p99", "µs",
-                 percentile(round_trips, 99));
+    struct Responder {
+        std::unique_ptr<ChildProcess> child;
+        Figures& figures;
+        std::string key_prefix;
+        std::string label;
+        double pipelined_seconds = 0;
+        std::vector<double> round_trips;
     };
-    ChildProcess ideal(options.ideal, {vault_path});
-    sample(ideal, figures, "ideal_", "ideal responder");
-    expect_clean_exit(ideal);
+    std::vector<Responder> responders;
+    auto start = [&](const std::string& binary, Figures& into, std::string key_prefix,
+                     std::string label) {
+        responders.push_back(
+            {std::make_unique<ChildProcess>(binary, std::vector<std::string>{vault_path}),
+             into,
+             std::move(key_prefix),
+             std::move(label),
+             0,
+             {}});
+    };
+    start(options.ideal, figures, "ideal_", "ideal responder");
+    for (const Build& build : builds) start(build.host, build.figures, "", "status");
+    const std::string block_lines = numbered_requests("status", PIPELINED / BLOCKS);
+    const std::string status = request("status");
+    for (std::size_t block = 0; block < BLOCKS; ++block) {
+        for (Responder& r : responders) {
+            r.pipelined_seconds +=
+                PIPELINED / BLOCKS / pipelined_rate(*r.child, block_lines, PIPELINED / BLOCKS);
+        }
+    }
+    for (std::size_t block = 0; block < BLOCKS; ++block) {
+        for (Responder& r : responders) {
+            for (const double us : round_trips_us(*r.child, status, ROUND_TRIP_WARMUP / BLOCKS,
+                                                  ROUND_TRIPS / BLOCKS)) {
+                r.round_trips.push_back(us);
+            }
+        }
+    }
+    for (Responder& r : responders) {
+        r.figures.add(r.key_prefix + "status_rate", r.label + ", pipelined", "req/s",
+                      PIPELINED / r.pipelined_seconds);
+        r.figures.add(r.key_prefix + "status_p50", r.label + " round trip p50", "µs",
+                      percentile(r.round_trips, 50));
+        r.figures.add(r.key_prefix + "status_p99", r.label + " round trip p99", "µs",
+                      percentile(r.round_trips, 99));
+        expect_clean_exit(*r.child);
+    }
     for (const Build& build : builds) {
         ChildProcess host(build.host, {vault_path});
-        sample(host, build.figures, "", "status");
         build.figures.add(
             "generate_rate", "generate, pipelined", "req/s",
             pipelined_rate(host, numbered_requests("generate", PIPELINED), PIPELINED));
@@ -188,14 +220,13 @@ void measure_native_status(const Options& options, const std::string& vault_path
     ChildProcess line(options.host, {vault_path});
     const auto native = start_native(options, dir, vault_path);
     std::vector<double> line_samples, native_samples;
-    for (std::size_t block = 0; block < NATIVE_BLOCKS; ++block) {
-        for (const double us : round_trips_us(line, status, ROUND_TRIP_WARMUP / NATIVE_BLOCKS,
-                                              ROUND_TRIPS / NATIVE_BLOCKS)) {
+    for (std::size_t block = 0; block < BLOCKS; ++block) {
+        for (const double us :
+             round_trips_us(line, status, ROUND_TRIP_WARMUP / BLOCKS, ROUND_TRIPS / BLOCKS)) {
             line_samples.push_back(us);
         }
-        for (const double us :
-             round_trips_us(*native, status, ROUND_TRIP_WARMUP / NATIVE_BLOCKS,
-                            ROUND_TRIPS / NATIVE_BLOCKS, Framing::NativeMessages)) {
+        for (const double us : round_trips_us(*native, status, ROUND_TRIP_WARMUP / BLOCKS,
+                                              ROUND_TRIPS / BLOCKS, Framing::NativeMessages)) {
             native_samples.push_back(us);
         }
     }
@@ -335,6 +366,7 @@ void measure_native_list(const Options& options, const PreparedVault& vault, con
     expect_clean_exit(*native);
 }
 
+// Passes of the floor, one after the other, so that its data is as warm as it gets.
 double floor_ms(EntryFloor& floor) {
     std::vector<double> samples;
     for (std::size_t i = 0; i < REPEATS; ++i) {
@@ -347,8 +379,8 @@ double floor_ms(EntryFloor& floor) {
     return median(samples);
 }
 
-// The floor, then the entry operations on each build, then the current build's entry
-// operations against the floor of the same moment.
+// The floor right before the entry operations on each build, then this build's entry
+// operations against it.
 void measure_vault(const Options& options, const std::vector<Build>& builds,
                    const PreparedVault& vault, EntryFloor& floor, const TempDir& dir,
                    Figures& figures) {

@@ -154,7 +154,8 @@ void write_comparison(std::ostream& out, const nlohmann::json& driver,
         << "The baseline host `" << baseline["host"].get<std::string>()
         << "`, a build of an earlier commit, speaks the same protocol and is driven exactly "
            "like this build in the same run: the entry operations take turns request by "
-           "request, `status` and `unlock` host by host, the baseline first in every other run. "
+           "request, `status` block by block, `unlock` host by host, the baseline first in "
+           "every other run. "
            "The ratio is taken within each run; shown is its median over "
         << driver["runs"].get<int>()
         << " runs. Within 5 %: a rate at least 0.95 × the baseline's, a time at most 1.05 ×.\n\n"
@@ -220,8 +221,9 @@ int run(int argc, char** argv) {
            "entry operations cannot undercut: the driver itself opens every stored entry, with "
            "a table Base64 decode of nonce and ciphertext, libsodium's "
            "crypto_aead_xchacha20poly1305_ietf_decrypt into a buffer allocated beforehand and "
-           "one memchr pass over the plaintext, no JSON and no allocation, the median of 5 "
-           "passes right before the entry operations on the same vault.\n\n";
+           "one memchr pass over the plaintext, no JSON and no allocation; its figure is the "
+           "median of 5 passes one after the other, right before the entry operations on the "
+           "same vault.\n\n";
     write_table(out, end_to_end, medians, false, true);
     out << "## Micro-benchmarks\n\n"
         << "Google Benchmark, one run of `velkaron_bench`, the median of " << repetitions
