@@ -48,6 +48,8 @@ const POPUP_HANDLERS = {
     const login = await client.request("reveal", { entry_id: entryId });
     await copyForAWhile(login.password);
   },
+  // The recovery code, shown once after create, leaves the clipboard like a password.
+  "velkaron:copy-recovery-code": ({ code }) => copyForAWhile(String(code)),
 };
 
 function fromExtensionPage(sender) {

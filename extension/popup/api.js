@@ -13,6 +13,7 @@ export const request = (op, members = {}) => send("velkaron:request", { op, memb
 export const loginsForTab = (tabId) => send("velkaron:logins-for-tab", { tabId });
 export const fill = (tabId, entryId) => send("velkaron:fill", { tabId, entryId });
 export const copyPassword = (entryId) => send("velkaron:copy-password", { entryId });
+export const copyRecoveryCode = (code) => send("velkaron:copy-recovery-code", { code });
 
 // The tab the popup acts on. A popup acts on the active tab of its window. The same page
 // opened as a tab of its own (as the browser tests do) names its target as ?tab=<id>; only

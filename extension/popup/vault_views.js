@@ -1,5 +1,5 @@
 // Creating, unlocking, locking the vault and changing its master password.
-import { request } from "./api.js";
+import { copyRecoveryCode, request } from "./api.js";
 import { attempt, byId, notify, onSubmit, showViews } from "./ui.js";
 
 function requireRepeat(password, repeat) {
@@ -18,8 +18,8 @@ export function wireVaultViews(refresh) {
   });
   byId("copy-recovery").addEventListener("click", () =>
     attempt(async () => {
-      await navigator.clipboard.writeText(byId("recovery-code").textContent);
-      notify("Code kopiert. Legen Sie ihn an einem sicheren Ort ab.");
+      await copyRecoveryCode(byId("recovery-code").textContent);
+      notify("Code kopiert; in 30 Sekunden wird die Zwischenablage geleert. Legen Sie ihn an einem sicheren Ort ab.");
     }),
   );
   byId("recovery-done").addEventListener("click", () => {

@@ -1,11 +1,39 @@
 #include "crypto/secret.hpp"
 
+#include <array>
+#include <atomic>
 #include <cstring>
 #include <new>
 
 #include "crypto/sodium.hpp"
 
 namespace velkaron {
+namespace {
+
+// The pages of the live keys. A process holds one key, two while a password change or an
+// unlock replaces it; a key beyond the slots is simply not reachable from a signal handler.
+// A slot is emptied by exchange, so a handler that interrupts a key's release frees the page
+// only if the owner has not taken it out yet; the process dies in that handler, so the owner
+// never goes on.
+constexpr std::size_t KEY_SLOTS = 8;
+std::array<std::atomic<unsigned char*>, KEY_SLOTS> g_key_pages{};
+static_assert(std::atomic<unsigned char*>::is_always_lock_free);
+
+void remember_key_page(unsigned char* page) noexcept {
+    for (auto& slot : g_key_pages) {
+        unsigned char* empty = nullptr;
+        if (slot.compare_exchange_strong(empty, page)) return;
+    }
+}
+
+void forget_key_page(unsigned char* page) noexcept {
+    for (auto& slot : g_key_pages) {
+        unsigned char* expected = page;
+        if (slot.compare_exchange_strong(expected, nullptr)) return;
+    }
+}
+
+}  // namespace
 
 SecretBytes::SecretBytes(std::size_t size) : bytes_(new unsigned char[size]()), size_(size) {}
 
@@ -59,7 +87,22 @@ VaultKey::VaultKey() {
     auto* p = static_cast<unsigned char*>(sodium_malloc(KEY_LEN));
     if (p == nullptr) throw std::bad_alloc();
     std::memset(p, 0, KEY_LEN);
+    remember_key_page(p);
     bytes_.reset(p);
+}
+
+// Wiped before it leaves the table, so that no moment of the release leaves the key both
+// unwiped and out of a handler's reach.
+void VaultKey::Free::operator()(unsigned char* p) const noexcept {
+    sodium_memzero(p, KEY_LEN);
+    forget_key_page(p);
+    sodium_free(p);
+}
+
+void release_vault_keys() noexcept {
+    for (auto& slot : g_key_pages) {
+        if (unsigned char* page = slot.exchange(nullptr)) sodium_free(page);
+    }
 }
 
 VaultKey::VaultKey(std::span<const unsigned char, KEY_LEN> bytes) : VaultKey() {

@@ -61,7 +61,8 @@ class Key32 {
 };
 
 // The vault key. It lives in libsodium's guarded allocation: locked against swapping where
-// the system allows it, fenced by guard pages, and wiped when freed.
+// the system allows it, fenced by guard pages, and wiped when freed. Every live key's page is
+// known to release_vault_keys, so that a dying process can wipe it from a signal handler.
 class VaultKey {
   public:
     VaultKey();  // zero-filled
@@ -76,9 +77,14 @@ class VaultKey {
 
   private:
     struct Free {
-        void operator()(unsigned char* p) const noexcept { sodium_free(p); }
+        void operator()(unsigned char* p) const noexcept;
     };
     std::unique_ptr<unsigned char, Free> bytes_;
 };
+
+// Wipes and frees the page of every live VaultKey. Safe in a signal handler, which may have
+// interrupted anything, a key's own allocation or release included; the keys are unusable
+// afterwards, so only a process about to die calls it.
+void release_vault_keys() noexcept;
 
 }  // namespace velkaron

@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 #include <linux/capability.h>
+#include <sys/mman.h>
 #include <sys/prctl.h>
 #include <sys/resource.h>
 #include <sys/syscall.h>
@@ -216,5 +217,71 @@ TEST(GuardedKey, WorksWhereMemoryCannotBeLocked) {
     EXPECT_EXIT(use_key_without_locking(), testing::ExitedWithCode(0), "");
 }
 
+// Whether the page holding `address` is mapped at all.
+bool mapped(const void* address) {
+    const auto page = static_cast<std::uintptr_t>(::sysconf(_SC_PAGESIZE));
+    unsigned char resident = 0;
+    void* start = reinterpret_cast<void*>(reinterpret_cast<std::uintptr_t>(address) / page * page);
+    return ::mincore(start, page, &resident) == 0;
+}
+
+// What a dying host calls from its signal handler: every live key's page is freed (libsodium
+// wipes it on the way).
+TEST(GuardedKey, EveryLiveKeyIsReleasedForADyingProcess) {
+    const VaultKey first;
+    const VaultKey second;
+    ASSERT_TRUE(mapped(first.data()) && mapped(second.data()));
+    EXPECT_EXIT(
+        {
+            release_vault_keys();
+            ::_exit(mapped(first.data()) || mapped(second.data()) ? 1 : 0);
+        },
+        testing::ExitedWithCode(0), "");
+}
+
+class TerminatingSignal : public testing::TestWithParam<int> {};
+
+// Killed while it holds the key, the host dies of that very signal (its handler wiped the
+// key first) and the vault file stays whole.
+TEST_P(TerminatingSignal, EndsTheUnlockedHostByTheSameSignal) {
+    testing_support::TempDir dir;
+    const std::string path = dir.file("v.json");
+    testing_support::create_small_vault(path);
+    testing_support::HostProcess host({path});
+    ASSERT_EQ(host.request(R"({"id":1,"op":"unlock","password":")" +
+                           std::string(testing_support::PASSWORD) + R"("})"),
+              R"({"id":1,"ok":true,"data":{"entries":0,"unlocked":true}})");
+    ASSERT_EQ(::kill(host.pid(), GetParam()), 0);
+    EXPECT_EQ(host.wait(), 128 + GetParam());
+    EXPECT_TRUE(testing_support::open_vault_file(path).has_value());
+}
+
+INSTANTIATE_TEST_SUITE_P(Signals, TerminatingSignal, testing::Values(SIGTERM, SIGINT, SIGHUP),
+                         [](const testing::TestParamInfo<int>& signal) {
+                             return std::string(sigabbrev_np(signal.param));
+                         });
+
+// Memory that runs out ends the host through its fatal exit, never through an abort.
+TEST(Hardening, AnAllocationThatFailsEndsTheHostWithStatus101) {
+#if defined(__SANITIZE_ADDRESS__)
+    GTEST_SKIP() << "AddressSanitizer reserves far more address space than the limit allows";
+#endif
+    testing_support::TempDir dir;
+    const std::string path = dir.file("v.json");
+    testing_support::create_small_vault(path);
+    // 150 MB of address space serve the host, but not the 64 MiB buffer a long line needs
+    // beside the 32 MiB one it grows from.
+    const std::string unlock =
+        R"({"id":1,"op":"unlock","password":")" + std::string(testing_support::PASSWORD) + "\"}\n";
+    const auto finished = testing_support::run_to_end(
+        "/bin/sh", {"-c", "ulimit -v 150000 && exec \"$0\" \"$1\"", VELKARON_BINARY, path},
+        unlock + R"({"id":2,"op":"status","x":")" + std::string(60'000'000, 'x') + "\"}\n");
+    EXPECT_EQ(finished.status, 101);
+    EXPECT_EQ(finished.err, "Error: memory allocation failed\n");
+    EXPECT_EQ(
+        testing_support::lines_of(finished.out),
+        std::vector<std::string>{R"({"id":1,"ok":true,"data":{"entries":0,"unlocked":true}})"});
+    EXPECT_TRUE(testing_support::open_vault_file(path).has_value());
+}
 }  // namespace
 }  // namespace velkaron
