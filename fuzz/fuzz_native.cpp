@@ -15,6 +15,7 @@
 
 #include <nlohmann/json.hpp>
 
+#include "base/secret_string.hpp"
 #include "base/utf8.hpp"
 #include "host/native_session.hpp"
 #include "protocol/native_message.hpp"
@@ -67,7 +68,7 @@ std::vector<std::string_view> written_messages(std::string_view output) {
 
 // Chunk messages of `limit` bytes at most that join to `text` again.
 void check_chunks(std::uint64_t id, std::string_view text, std::size_t limit) {
-    std::string out;
+    velkaron::SecretString out;
     velkaron::append_response(out, id, text, limit);
     const auto payloads = written_messages(out);
     if (text.size() <= limit) {

@@ -7,6 +7,7 @@
 #include <cstdlib>
 #include <string_view>
 
+#include "base/secret_string.hpp"
 #include "protocol/framing.hpp"
 #include "protocol/request.hpp"
 #include "protocol/response.hpp"
@@ -23,6 +24,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     }
     velkaron::Utf8Scanner scanner;
     const bool utf8 = scanner.feed(line) && scanner.complete();
-    if (utf8 && !velkaron::encode_response(response)) std::abort();
+    velkaron::SecretString encoded;
+    if (utf8 && !velkaron::encode_response(response, encoded)) std::abort();
     return 0;
 }

@@ -17,6 +17,7 @@
 
 #include <nlohmann/json.hpp>
 
+#include "base/posix.hpp"
 #include "vault/vault_json.hpp"
 
 namespace velkaron::fuzzing {
@@ -54,7 +55,7 @@ class Folder {
 inline int memory_file(std::string_view content) {
     const int fd = ::memfd_create("session", MFD_CLOEXEC);
     check(fd >= 0);
-    check(::write(fd, content.data(), content.size()) == static_cast<ssize_t>(content.size()));
+    check(write_all(fd, content) == 0);
     check(::lseek(fd, 0, SEEK_SET) == 0);
     return fd;
 }

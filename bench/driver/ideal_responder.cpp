@@ -4,35 +4,25 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
-#include <cerrno>
 #include <cstring>
 #include <string_view>
 #include <vector>
+
+#include "base/posix.hpp"
 
 namespace {
 
 constexpr std::string_view RESPONSE =
     "{\"id\":0,\"ok\":true,\"data\":{\"entries\":0,\"exists\":true,\"unlocked\":false}}\n";
 
-bool write_all(std::string_view bytes) {
-    while (!bytes.empty()) {
-        const ssize_t n = ::write(STDOUT_FILENO, bytes.data(), bytes.size());
-        if (n < 0 && errno == EINTR) continue;
-        if (n <= 0) return false;
-        bytes.remove_prefix(static_cast<std::size_t>(n));
-    }
-    return true;
-}
-
 }  // namespace
 
 int main(int argc, char** argv) {
     if (argc < 2) return 2;
     const char* path = argv[1];
-    std::vector<char> buffer(64 * 1024);
+    std::vector<char> buffer(velkaron::READ_CHUNK);
     for (;;) {
-        const ssize_t n = ::read(STDIN_FILENO, buffer.data(), buffer.size());
-        if (n < 0 && errno == EINTR) continue;
+        const ssize_t n = velkaron::read_some(STDIN_FILENO, buffer.data(), buffer.size());
         if (n <= 0) return 0;
         // Only line ends matter: each one completes a request.
         const char* at = buffer.data();
@@ -41,7 +31,7 @@ int main(int argc, char** argv) {
             ++at;
             struct stat info {};
             [[maybe_unused]] const int found = ::stat(path, &info);
-            if (!write_all(RESPONSE)) return 0;
+            if (velkaron::write_all(STDOUT_FILENO, RESPONSE) != 0) return 0;
         }
     }
 }

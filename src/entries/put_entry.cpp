@@ -101,7 +101,8 @@ Result<std::string> put_entry(HostState& state, const PutRequest& request) {
         id = std::move(*stored);
         return {};
     };
-    // The change stays in memory when the save fails; the next successful save writes it.
+    // The change stays in memory when the save fails, until the host next follows a file
+    // another client changed; the next successful save before that writes it.
     if (auto saved = change_vault(state, store); !saved) return fail(std::move(saved.error()));
     return id;
 }

@@ -3,26 +3,26 @@
 
 #include <gtest/gtest.h>
 
-#include <algorithm>
 #include <cstring>
-#include <filesystem>
-#include <fstream>
 #include <map>
 #include <nlohmann/json.hpp>
 #include <string>
-#include <vector>
 
 #include "crypto/base64.hpp"
+#include "crypto/bytes.hpp"
 #include "crypto/derive_key.hpp"
 #include "crypto/seal.hpp"
 #include "support/case_name.hpp"
 #include "support/hex.hpp"
+#include "support/known_answers.hpp"
 
 namespace velkaron {
 namespace {
 
 using Json = nlohmann::json;
 using testing_support::from_hex;
+using testing_support::known_answers;
+using testing_support::KnownAnswer;
 using testing_support::to_hex;
 
 Json outcome_of_argon2id(const Json& vector) {
@@ -33,6 +33,17 @@ Json outcome_of_argon2id(const Json& vector) {
          vector["parallelism"].get<std::uint32_t>()});
     if (!key) return {{"error", key.error()}};
     return {{"key", to_hex({key->data(), key->size()})}};
+}
+
+// The pairs go both ways: the expected text is also what the decoder is given.
+Json outcome_of_base64(const Json& vector) {
+    const auto plain = vector["plain"].get<std::string>();
+    const auto decoded = base64_decode(vector["expect"]["encoded"].get<std::string>());
+    if (!decoded) return {{"error", "the expected text does not decode"}};
+    if (std::string(decoded->begin(), decoded->end()) != plain) {
+        return {{"error", "the expected text decodes to other bytes"}};
+    }
+    return {{"encoded", base64_encode(bytes_of(plain))}};
 }
 
 Json outcome_of_xchacha20poly1305(const Json& vector) {
@@ -51,33 +62,9 @@ Json outcome_of_xchacha20poly1305(const Json& vector) {
 // A vector file's name says which primitive its vectors are for.
 const std::map<std::string, Json (*)(const Json&)> OUTCOME_OF{
     {"argon2id", outcome_of_argon2id},
+    {"base64", outcome_of_base64},
     {"xchacha20poly1305", outcome_of_xchacha20poly1305},
 };
-
-struct KnownAnswer {
-    std::string name;  // file and vector
-    std::string primitive;
-    Json vector;
-};
-
-std::vector<KnownAnswer> known_answers() {
-    std::vector<std::filesystem::path> files;
-    for (const auto& entry : std::filesystem::directory_iterator(
-             std::filesystem::path(VELKARON_TEST_DATA) / "vectors")) {
-        files.push_back(entry.path());
-    }
-    std::sort(files.begin(), files.end());
-    std::vector<KnownAnswer> answers;
-    for (const auto& file : files) {
-        const Json document = Json::parse(std::ifstream(file));
-        const std::string primitive = file.stem().string();
-        for (const Json& vector : document.at("vectors")) {
-            answers.push_back(
-                {primitive + "_" + vector.at("name").get<std::string>(), primitive, vector});
-        }
-    }
-    return answers;
-}
 
 class KnownAnswerVector : public testing::TestWithParam<KnownAnswer> {};
 

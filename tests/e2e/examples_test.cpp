@@ -2,10 +2,7 @@
 // what a client author copies from them keeps working.
 
 #include <gtest/gtest.h>
-#include <pty.h>
 #include <sys/stat.h>
-#include <sys/wait.h>
-#include <unistd.h>
 
 #include <filesystem>
 #include <iterator>
@@ -14,7 +11,7 @@
 #include <string>
 #include <vector>
 
-#include "base/posix.hpp"
+#include "support/case_name.hpp"
 #include "support/child_process.hpp"
 #include "support/host_process.hpp"
 #include "support/temp_dir.hpp"
@@ -28,8 +25,10 @@ using testing_support::Environment;
 using testing_support::Finished;
 using testing_support::lines_of;
 using testing_support::read_file;
+using testing_support::run_on_terminal;
 using testing_support::run_to_end;
 using testing_support::TempDir;
+using testing_support::TerminalRun;
 
 constexpr const char* MASTER_PASSWORD = "korrekt-pferd-batterie";
 
@@ -70,48 +69,12 @@ Finished run_client(const Client& client, const std::string& vault, const std::s
     return run_to_end(client.interpreter, client_arguments(client, vault, binary), "", environment);
 }
 
-struct TerminalRun {
-    std::string shown;  // everything the terminal showed
-    int status = -1;
-};
-
 // Runs the client without VELKARON_PASSWORD on a pseudo-terminal, as from a user's shell, and
 // types `typed` and Return once it asks for the master password.
 TerminalRun run_client_on_terminal(const Client& client, const std::string& vault,
                                    const std::string& typed) {
-    std::vector<std::string> args = client_arguments(client, vault, VELKARON_BINARY);
-    args.insert(args.begin(), client.interpreter);
-    Environment environment = environment_without_ours();
-    std::vector<char*> argv;
-    for (auto& arg : args) argv.push_back(arg.data());
-    argv.push_back(nullptr);
-    std::vector<char*> envp;
-    for (auto& entry : environment) envp.push_back(entry.data());
-    envp.push_back(nullptr);
-
-    int terminal = -1;
-    const pid_t pid = ::forkpty(&terminal, nullptr, nullptr, nullptr);
-    if (pid == 0) {
-        ::execvpe(argv[0], argv.data(), envp.data());
-        ::_exit(127);
-    }
-    TerminalRun run;
-    if (pid < 0) return run;
-    bool asked = false;
-    char chunk[4096];
-    // Reading fails with EIO once the client and the host it started have closed the terminal.
-    for (ssize_t n; (n = read_some(terminal, chunk, sizeof chunk)) > 0;) {
-        run.shown.append(chunk, static_cast<std::size_t>(n));
-        if (!asked && run.shown.find("Master-Passwort: ") != std::string::npos) {
-            (void)write_all(terminal, typed + "\r");
-            asked = true;
-        }
-    }
-    ::close(terminal);
-    int raw = 0;
-    retry_on_eintr(::waitpid, pid, &raw, 0);
-    run.status = WIFEXITED(raw) ? WEXITSTATUS(raw) : -1;
-    return run;
+    return run_on_terminal(client.interpreter, client_arguments(client, vault, VELKARON_BINARY),
+                           "Master-Passwort: ", typed, environment_without_ours());
 }
 
 const std::string UUID = "[0-9a-f]{8}-[0-9a-f]{4}-4[0-9a-f]{3}-[89ab][0-9a-f]{3}-[0-9a-f]{12}";
@@ -252,9 +215,7 @@ TEST_P(ExampleClient, ReportsAHostBinaryThatCannotStart) {
 INSTANTIATE_TEST_SUITE_P(Examples, ExampleClient,
                          testing::Values(Client{"Python", "python3", "client.py"},
                                          Client{"Node", "node", "client.mjs"}),
-                         [](const testing::TestParamInfo<Client>& param_info) {
-                             return param_info.param.name;
-                         });
+                         testing_support::CaseName{});
 
 // A vault written through one client opens through the other: both speak the same protocol.
 TEST(ExampleClients, OpenEachOthersVault) {

@@ -8,6 +8,7 @@
 #include "support/fixed_bytes.hpp"
 #include "support/hex.hpp"
 #include "support/host_process.hpp"
+#include "support/known_answers.hpp"
 #include "support/libsodium_base64.hpp"
 #include "support/outside_crypto.hpp"
 #include "support/temp_dir.hpp"
@@ -19,6 +20,7 @@ using testing_support::argon2id_outside;
 using testing_support::Bytes;
 using testing_support::counting_bytes;
 using testing_support::from_hex;
+using testing_support::known_answer;
 using testing_support::libsodium_base64;
 using testing_support::libsodium_unbase64;
 using testing_support::open_outside;
@@ -35,14 +37,15 @@ constexpr std::string_view VAULT_KEY_AD = "vault-key";
 TEST(KeysInterop, VaultAssembledFromFixedPartsUnlocks) {
     const Bytes vault_key = counting_bytes(0x00, 32);
     // Password record: two lanes and the 8-byte salt "somesalt"; the key is the published
-    // Argon2id vector for "password" at t=2, m=256 KiB, p=2.
-    const Json password_kdf = {{"algorithm", "argon2id"},
-                               {"memory_kib", 256},
-                               {"iterations", 2},
-                               {"parallelism", 2},
-                               {"salt", "c29tZXNhbHQ="}};
-    const Bytes password_key =
-        from_hex("6d093c501fd5999645e0ea3bf620d7b8be7fd2db59c20d9fff9539da2bf57037");
+    // Argon2id vector in tests/vectors/ for "password" at t=2, m=256 KiB, p=2.
+    const auto published = known_answer("argon2id", "Memory256Passes2Lanes2");
+    const Json password_kdf = {
+        {"algorithm", "argon2id"},
+        {"memory_kib", published["memory_kib"].get<std::uint32_t>()},
+        {"iterations", published["iterations"].get<std::uint32_t>()},
+        {"parallelism", published["parallelism"].get<std::uint32_t>()},
+        {"salt", libsodium_base64(from_hex(published["salt"].get<std::string>()))}};
+    const Bytes password_key = from_hex(published["expect"]["key"].get<std::string>());
     const Bytes password_nonce = counting_bytes(0x40, 24);
     // Recovery record: one lane and a 16-byte salt, which the binary derives with libsodium;
     // `algorithm` is never read.

@@ -2,10 +2,13 @@
 
 #include <gtest/gtest.h>
 
+#include "support/case_name.hpp"
+
 namespace velkaron {
 namespace {
 
 struct HostCase {
+    const char* name;
     const char* stored;
     const char* requested;
     bool match;
@@ -26,39 +29,43 @@ INSTANTIATE_TEST_SUITE_P(
     Rule, HostMatch,
     testing::Values(
         // The same host, a "www." prefix, the prefix in upper case, any subdomain.
-        HostCase{"example.com", "example.com", true},
-        HostCase{"example.com", "www.example.com", true},
-        HostCase{"example.com", "WWW.example.com", true},
-        HostCase{"example.com", "a.b.example.com", true},
-        HostCase{"Example.COM", "login.EXAMPLE.com", true},
+        HostCase{"SameHost", "example.com", "example.com", true},
+        HostCase{"WwwPrefix", "example.com", "www.example.com", true},
+        HostCase{"UpperCaseWwwPrefix", "example.com", "WWW.example.com", true},
+        HostCase{"DeepSubdomain", "example.com", "a.b.example.com", true},
+        HostCase{"SubdomainInOtherCase", "Example.COM", "login.EXAMPLE.com", true},
         // Stored with one or two prefixes normalises to the bare host.
-        HostCase{"www.example.com", "example.com", true},
-        HostCase{"www.www.example.com", "example.com", true},
-        HostCase{"www.example.com", "www.www.example.com", true},
+        HostCase{"StoredWithWww", "www.example.com", "example.com", true},
+        HostCase{"StoredWithTwoWww", "www.www.example.com", "example.com", true},
+        HostCase{"BothWithPrefixes", "www.example.com", "www.www.example.com", true},
         // An upper-case prefix stays part of the host.
-        HostCase{"WWW.example.com", "WWW.example.com", true},
-        HostCase{"WWW.example.com", "www.WWW.example.com", true},
-        HostCase{"WWW.example.com", "example.com", false},
-        HostCase{"WWW.example.com", "www.example.com", false},
+        HostCase{"UpperCaseWwwOnBothSides", "WWW.example.com", "WWW.example.com", true},
+        HostCase{"UpperCaseWwwUnderWww", "WWW.example.com", "www.WWW.example.com", true},
+        HostCase{"UpperCaseWwwNotBareHost", "WWW.example.com", "example.com", false},
+        HostCase{"UpperCaseWwwNotLowerCaseWww", "WWW.example.com", "www.example.com", false},
         // One way only: neither parent nor sibling, and never without a dot before the host.
-        HostCase{"login.example.com", "example.com", false},
-        HostCase{"login.example.com", "mail.example.com", false},
-        HostCase{"example.com", "badexample.com", false},
-        HostCase{"example.com", ".example.com", true},
+        HostCase{"NotTheParent", "login.example.com", "example.com", false},
+        HostCase{"NotASibling", "login.example.com", "mail.example.com", false},
+        HostCase{"NoDotBeforeTheHost", "example.com", "badexample.com", false},
+        HostCase{"LeadingDot", "example.com", ".example.com", true},
         // Ports, trailing dots, schemes and spaces take part in the comparison.
-        HostCase{"example.com:8443", "example.com", false},
-        HostCase{"example.com", "example.com:8443", false},
-        HostCase{"example.com.", "example.com", false},
-        HostCase{"example.com", "example.com.", false},
-        HostCase{"example.com", "https://example.com", false},
-        HostCase{"example.com ", "example.com", false},
+        HostCase{"StoredPort", "example.com:8443", "example.com", false},
+        HostCase{"RequestedPort", "example.com", "example.com:8443", false},
+        HostCase{"StoredTrailingDot", "example.com.", "example.com", false},
+        HostCase{"RequestedTrailingDot", "example.com", "example.com.", false},
+        HostCase{"RequestedScheme", "example.com", "https://example.com", false},
+        HostCase{"StoredTrailingSpace", "example.com ", "example.com", false},
         // Empty after normalisation never matches.
-        HostCase{"", "example.com", false}, HostCase{"www.", "example.com", false},
-        HostCase{"www.", "www.", false}, HostCase{"example.com", "www.", false},
-        HostCase{"", "", false},
+        HostCase{"StoredEmpty", "", "example.com", false},
+        HostCase{"StoredOnlyWww", "www.", "example.com", false},
+        HostCase{"BothOnlyWww", "www.", "www.", false},
+        HostCase{"RequestedOnlyWww", "example.com", "www.", false},
+        HostCase{"BothEmpty", "", "", false},
         // Only ASCII letters fold.
-        HostCase{"bücher.de", "BÜCHER.de", false}, HostCase{"bücher.de", "BüCHER.DE", true},
-        HostCase{"ÄRZTE.de", "ärzte.de", false}));
+        HostCase{"NonAsciiUpperRequested", "bücher.de", "BÜCHER.de", false},
+        HostCase{"AsciiFoldedBesideNonAscii", "bücher.de", "BüCHER.DE", true},
+        HostCase{"NonAsciiUpperStored", "ÄRZTE.de", "ärzte.de", false}),
+    testing_support::CaseName{});
 
 }  // namespace
 }  // namespace velkaron

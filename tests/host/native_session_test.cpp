@@ -36,7 +36,7 @@ constexpr std::string_view STATUS_ANSWER =
 int memory_file(std::string_view content) {
     const int fd = ::memfd_create("frames", MFD_CLOEXEC);
     EXPECT_GE(fd, 0);
-    EXPECT_EQ(::write(fd, content.data(), content.size()), static_cast<ssize_t>(content.size()));
+    EXPECT_EQ(write_all(fd, content), 0);
     EXPECT_EQ(::lseek(fd, 0, SEEK_SET), 0);
     return fd;
 }

@@ -5,6 +5,7 @@
 #include <spawn.h>
 #include <sys/wait.h>
 
+#include <cstdlib>
 #include <cstring>
 #include <stdexcept>
 #include <thread>
@@ -29,28 +30,71 @@ Pipe make_pipe() {
     return {UniqueFd(fds[0]), UniqueFd(fds[1])};
 }
 
+// Our side of a new pseudo-terminal and the name the child opens its side by.
+struct Terminal {
+    UniqueFd ours;
+    std::string name;
+};
+
+Terminal make_terminal() {
+    Terminal terminal{UniqueFd(::posix_openpt(O_RDWR | O_NOCTTY | O_CLOEXEC)), {}};
+    if (!terminal.ours) fail("posix_openpt", errno);
+    if (::grantpt(terminal.ours.get()) != 0 || ::unlockpt(terminal.ours.get()) != 0) {
+        fail("pseudo-terminal", errno);
+    }
+    char name[64];
+    if (const int rc = ::ptsname_r(terminal.ours.get(), name, sizeof name); rc != 0) {
+        fail("ptsname", rc);
+    }
+    terminal.name = name;
+    return terminal;
+}
+
+// How a child's standard streams are connected.
+enum class Streams {
+    Pipes,          // input and output; its standard error is ours
+    PipesAndError,  // input, output and error
+    Terminal,       // all three on a new pseudo-terminal, which is its controlling terminal
+};
+
 // The child's ends are dup2'ed onto its standard streams; ours stay close-on-exec.
 struct Spawned {
     pid_t pid = -1;
     UniqueFd input;
     UniqueFd output;
-    UniqueFd error;  // only when captured
+    UniqueFd error;     // only with Streams::PipesAndError
+    UniqueFd terminal;  // only with Streams::Terminal
 };
 
-Spawned spawn(const std::string& program, const std::vector<std::string>& args, bool capture_error,
+Spawned spawn(const std::string& program, const std::vector<std::string>& args, Streams streams,
               const std::optional<Environment>& environment) {
     // Writing to a child that has gone away must fail, not end this process.
     ::signal(SIGPIPE, SIG_IGN);
-    Pipe in = make_pipe();
-    Pipe out = make_pipe();
+    Pipe in;
+    Pipe out;
     Pipe err;
-    if (capture_error) err = make_pipe();
+    Terminal terminal;
+    if (streams == Streams::Terminal) {
+        terminal = make_terminal();
+    } else {
+        in = make_pipe();
+        out = make_pipe();
+        if (streams == Streams::PipesAndError) err = make_pipe();
+    }
 
     posix_spawn_file_actions_t actions;
     posix_spawn_file_actions_init(&actions);
-    posix_spawn_file_actions_adddup2(&actions, in.read.get(), STDIN_FILENO);
-    posix_spawn_file_actions_adddup2(&actions, out.write.get(), STDOUT_FILENO);
-    if (capture_error) posix_spawn_file_actions_adddup2(&actions, err.write.get(), STDERR_FILENO);
+    if (streams == Streams::Terminal) {
+        // Opened by the child after it has started its session, so that the terminal becomes
+        // its controlling terminal, which a password prompt opens.
+        posix_spawn_file_actions_addopen(&actions, STDIN_FILENO, terminal.name.c_str(), O_RDWR, 0);
+        posix_spawn_file_actions_adddup2(&actions, STDIN_FILENO, STDOUT_FILENO);
+        posix_spawn_file_actions_adddup2(&actions, STDIN_FILENO, STDERR_FILENO);
+    } else {
+        posix_spawn_file_actions_adddup2(&actions, in.read.get(), STDIN_FILENO);
+        posix_spawn_file_actions_adddup2(&actions, out.write.get(), STDOUT_FILENO);
+        if (err.write) posix_spawn_file_actions_adddup2(&actions, err.write.get(), STDERR_FILENO);
+    }
 
     std::vector<std::string> argv_storage{program};
     argv_storage.insert(argv_storage.end(), args.begin(), args.end());
@@ -77,6 +121,7 @@ Spawned spawn(const std::string& program, const std::vector<std::string>& args, 
     spawned.input = std::move(in.write);
     spawned.output = std::move(out.read);
     spawned.error = std::move(err.read);
+    spawned.terminal = std::move(terminal.ours);
     return spawned;
 }
 
@@ -103,7 +148,7 @@ std::string read_to_end(int fd) {
 ChildProcess::ChildProcess(const std::string& program, const std::vector<std::string>& args,
                            const std::optional<Environment>& environment)
     : buffer_(READ_CHUNK) {
-    Spawned spawned = spawn(program, args, false, environment);
+    Spawned spawned = spawn(program, args, Streams::Pipes, environment);
     pid_ = spawned.pid;
     input_ = std::move(spawned.input);
     output_ = std::move(spawned.output);
@@ -190,7 +235,7 @@ void ChildProcess::kill_now() {
 
 Finished run_to_end(const std::string& program, const std::vector<std::string>& args,
                     std::string_view input, const std::optional<Environment>& environment) {
-    Spawned spawned = spawn(program, args, true, environment);
+    Spawned spawned = spawn(program, args, Streams::PipesAndError, environment);
     std::thread writer([&spawned, input] {
         (void)write_all(spawned.input.get(), input);
         spawned.input.reset();
@@ -202,6 +247,28 @@ Finished run_to_end(const std::string& program, const std::vector<std::string>& 
     error_reader.join();
     finished.status = wait_for(spawned.pid);
     return finished;
+}
+
+TerminalRun run_on_terminal(const std::string& program, const std::vector<std::string>& args,
+                            std::string_view prompt, std::string_view reply,
+                            const std::optional<Environment>& environment) {
+    Spawned spawned = spawn(program, args, Streams::Terminal, environment);
+    TerminalRun run;
+    bool replied = false;
+    char chunk[READ_CHUNK];
+    // Reading fails with EIO once the program and every child it started have closed the
+    // terminal.
+    for (ssize_t n; (n = read_some(spawned.terminal.get(), chunk, sizeof chunk)) > 0;) {
+        run.shown.append(chunk, static_cast<std::size_t>(n));
+        if (!replied && run.shown.find(prompt) != std::string::npos) {
+            // Return on a terminal is a carriage return; the terminal makes it a line feed.
+            (void)write_all(spawned.terminal.get(), std::string(reply) + "\r");
+            replied = true;
+        }
+    }
+    spawned.terminal.reset();
+    run.status = wait_for(spawned.pid);
+    return run;
 }
 
 std::vector<std::string> lines_of(const std::string& text) {

@@ -73,6 +73,19 @@ struct Finished {
                                   std::string_view input,
                                   const std::optional<Environment>& environment = std::nullopt);
 
+// What a program run on a terminal showed and how it ended.
+struct TerminalRun {
+    std::string shown;  // its output and error alike
+    int status = -1;    // 128 + the signal when one ended it
+};
+
+// Runs `program` on a new pseudo-terminal, its standard streams and its controlling terminal,
+// as from a user's shell, and types `reply` and Return once the terminal has shown `prompt`.
+// `environment` replaces ours when given.
+[[nodiscard]] TerminalRun run_on_terminal(
+    const std::string& program, const std::vector<std::string>& args, std::string_view prompt,
+    std::string_view reply, const std::optional<Environment>& environment = std::nullopt);
+
 // The lines of a program's output, without line feeds.
 [[nodiscard]] std::vector<std::string> lines_of(const std::string& text);
 

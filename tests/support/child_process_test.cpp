@@ -72,6 +72,16 @@ TEST(RunToEnd, KeepsOutputAndErrorApartAndTakesTheGivenEnvironment) {
     EXPECT_EQ(finished.status, 3);
 }
 
+TEST(RunOnTerminal, AnswersThePromptOnTheControllingTerminal) {
+    // /dev/tty opens only for a process with a controlling terminal; the terminal echoes what
+    // is typed and ends lines with a carriage return.
+    const TerminalRun run = run_on_terminal(
+        "sh", {"-c", "printf 'Name? ' >/dev/tty; read a </dev/tty; echo \"[$a]\"; exit 4"},
+        "Name? ", "ada", Environment{});
+    EXPECT_EQ(run.shown, "Name? ada\r\n[ada]\r\n");
+    EXPECT_EQ(run.status, 4);
+}
+
 TEST(LinesOf, SplitsAtLineFeedsAndKeepsAnUnfinishedLast) {
     EXPECT_EQ(lines_of(""), std::vector<std::string>{});
     EXPECT_EQ(lines_of("a\n\nb\n"), (std::vector<std::string>{"a", "", "b"}));

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <cstddef>
+#include <span>
 #include <vector>
 
 #include "crypto/secret.hpp"
@@ -20,6 +21,11 @@ inline Key32 counting_key(unsigned char first) {
     for (std::size_t i = 0; i < key.size(); ++i)
         key.data()[i] = static_cast<unsigned char>(first + i);
     return key;
+}
+
+inline VaultKey counting_vault_key(unsigned char first) {
+    const Key32 key = counting_key(first);
+    return VaultKey(std::span<const unsigned char, KEY_LEN>(key.data(), key.size()));
 }
 
 }  // namespace velkaron::testing_support

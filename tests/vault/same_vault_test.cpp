@@ -2,18 +2,20 @@
 
 #include <gtest/gtest.h>
 
-#include <array>
 #include <string>
 
 #include "crypto/bytes.hpp"
 #include "crypto/seal.hpp"
 #include "support/case_name.hpp"
+#include "support/fixed_bytes.hpp"
 
 namespace velkaron {
 namespace {
 
-const VaultKey KEY(std::array<unsigned char, KEY_LEN>{1, 2, 3});
-const VaultKey OTHER_KEY(std::array<unsigned char, KEY_LEN>{3, 2, 1});
+using testing_support::counting_vault_key;
+
+const VaultKey KEY = counting_vault_key(0x01);
+const VaultKey OTHER_KEY = counting_vault_key(0x03);
 
 SealedEntry entry(const VaultKey& key, const std::string& id) {
     auto sealed = seal(key.copy(), bytes_of("login"), id);

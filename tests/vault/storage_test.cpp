@@ -4,7 +4,6 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
-#include <array>
 #include <filesystem>
 #include <functional>
 #include <map>
@@ -15,6 +14,7 @@
 #include "crypto/seal.hpp"
 #include "state/vault_access.hpp"
 #include "support/case_name.hpp"
+#include "support/fixed_bytes.hpp"
 #include "support/temp_dir.hpp"
 #include "vault/vault_json.hpp"
 
@@ -22,6 +22,7 @@ namespace velkaron {
 namespace {
 
 namespace fs = std::filesystem;
+using testing_support::counting_vault_key;
 using testing_support::read_file;
 using testing_support::TempDir;
 using testing_support::write_file;
@@ -165,15 +166,12 @@ TEST(LoadVault, FollowsASymbolicLink) {
 // --- saving -----------------------------------------------------------------------------
 
 // Any key will do while nobody else changes the file: the key only decides about newer files.
-const VaultKey& test_key() {
-    static const VaultKey key(std::array<unsigned char, KEY_LEN>{7, 7, 7});
-    return key;
-}
+const VaultKey KEY = counting_vault_key(0x07);
 
 // A vault the host read from nowhere: whatever is at `path` is another program's file.
 Status save_new(const std::string& path, VaultFile vault) {
     std::optional<FileVersion> none;
-    return save_vault(path, vault, none, test_key(), {});
+    return save_vault(path, vault, none, KEY, {});
 }
 
 // A host that read the vault file (OLD) and changed the vault in memory since.
@@ -186,7 +184,7 @@ class SaveVault : public testing::Test {
         state_.version = std::move(loaded->version);
     }
 
-    Status save() { return save_vault(state_.path, *state_.vault, state_.version, test_key(), {}); }
+    Status save() { return save_vault(state_.path, *state_.vault, state_.version, KEY, {}); }
 
     // The vault file keeps its previous content after a failed save.
     void expect_failure(const std::string& error) {
@@ -347,7 +345,7 @@ SealedEntry entry_sealed_with(const VaultKey& key, const std::string& id) {
 VaultFile read_vault() {
     VaultFile vault = sample_vault();
     vault.recovery = Recovery{vault.kdf, Sealed{"cmVjb3Zlcnk=", "Y29kZQ=="}};
-    vault.entries = {entry_sealed_with(test_key(), "e1")};
+    vault.entries = {entry_sealed_with(KEY, "e1")};
     return vault;
 }
 
@@ -389,7 +387,7 @@ TEST_P(SaveOntoNewerFile, TakesTheChangeOrLeavesTheFileAlone) {
     } else {
         fs::remove(path);
     }
-    const Status saved = save_vault(path, memory, version, test_key(), *GetParam().change);
+    const Status saved = save_vault(path, memory, version, KEY, *GetParam().change);
 
     if (!GetParam().error.empty()) {
         ASSERT_FALSE(saved.has_value());
@@ -406,7 +404,7 @@ TEST_P(SaveOntoNewerFile, TakesTheChangeOrLeavesTheFileAlone) {
 }
 
 VaultFile with_theirs_and_mine(VaultFile vault) {
-    vault.entries.push_back(entry_sealed_with(test_key(), "theirs"));
+    vault.entries.push_back(entry_sealed_with(KEY, "theirs"));
     EXPECT_TRUE(ADD_MINE(vault).has_value());
     return vault;
 }
@@ -420,10 +418,7 @@ std::string document(const VaultFile& vault) {
     return serialize_vault(vault);
 }
 
-const VaultKey& other_key() {
-    static const VaultKey key(std::array<unsigned char, KEY_LEN>{9, 9, 9});
-    return key;
-}
+const VaultKey OTHER_KEY = counting_vault_key(0x09);
 
 const VaultChange NO_CHANGE;
 const VaultChange REFUSE = [](VaultFile&) -> Status {
@@ -439,7 +434,7 @@ INSTANTIATE_TEST_SUITE_P(
         NewerFile{"SameRecoveryRecord",
                   [] {
                       VaultFile theirs = read_vault();
-                      theirs.entries.push_back(entry_sealed_with(test_key(), "theirs"));
+                      theirs.entries.push_back(entry_sealed_with(KEY, "theirs"));
                       return document(theirs);
                   },
                   "", [] { return with_theirs_and_mine(read_vault()); }},
@@ -447,7 +442,7 @@ INSTANTIATE_TEST_SUITE_P(
         NewerFile{"EntryThatOpens",
                   [] {
                       VaultFile theirs = without_recovery(read_vault());
-                      theirs.entries.push_back(entry_sealed_with(test_key(), "theirs"));
+                      theirs.entries.push_back(entry_sealed_with(KEY, "theirs"));
                       return document(theirs);
                   },
                   "", [] { return with_theirs_and_mine(without_recovery(read_vault())); }},
@@ -458,7 +453,7 @@ INSTANTIATE_TEST_SUITE_P(
                   [] {
                       VaultFile other = sample_vault();
                       other.recovery = Recovery{other.kdf, Sealed{"b3RoZXI=", "Y29kZQ=="}};
-                      other.entries = {entry_sealed_with(other_key(), "e1")};
+                      other.entries = {entry_sealed_with(OTHER_KEY, "e1")};
                       return document(other);
                   },
                   CHANGED + "anderer Tresor"},
@@ -469,14 +464,14 @@ INSTANTIATE_TEST_SUITE_P(
         NewerFile{"NoChangeToMakeAgain",
                   [] {
                       VaultFile theirs = read_vault();
-                      theirs.entries.push_back(entry_sealed_with(test_key(), "theirs"));
+                      theirs.entries.push_back(entry_sealed_with(KEY, "theirs"));
                       return document(theirs);
                   },
                   CHANGED + "anderer Tresor", nullptr, &NO_CHANGE},
         NewerFile{"ChangeFailsOnTheNewerFile",
                   [] {
                       VaultFile theirs = read_vault();
-                      theirs.entries.push_back(entry_sealed_with(test_key(), "theirs"));
+                      theirs.entries.push_back(entry_sealed_with(KEY, "theirs"));
                       return document(theirs);
                   },
                   "Eintrag nicht serialisierbar: x", nullptr, &REFUSE}),

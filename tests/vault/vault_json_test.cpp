@@ -21,29 +21,41 @@ std::string with_entries(const std::string& entries) {
 
 // --- documents already in writer form come back byte for byte ---------------------------
 
-class WriterForm : public testing::TestWithParam<std::string> {};
+struct Document {
+    const char* name;
+    std::string text;
+};
+
+class WriterForm : public testing::TestWithParam<Document> {};
 
 TEST_P(WriterForm, ReadsAndWritesBackTheSameBytes) {
-    const auto vault = parse_vault(GetParam());
+    const auto vault = parse_vault(GetParam().text);
     ASSERT_TRUE(vault.has_value()) << vault.error();
-    EXPECT_EQ(serialize_vault(*vault), GetParam());
+    EXPECT_EQ(serialize_vault(*vault), GetParam().text);
 }
 
 INSTANTIATE_TEST_SUITE_P(
     Documents, WriterForm,
     testing::Values(
-        MINIMAL,
-        HEAD + R"(,"recovery":{"kdf":{"algorithm":"argon2id","memory_kib":8,"iterations":1,)"
-               R"("parallelism":4,"salt":"cg=="},"nonce":"cm4=","ct":"cmM="},"entries":[)"
-               R"({"id":"a","nonce":"bjE=","ct":"YzE="},{"id":"b","nonce":"bjI=","ct":"YzI="}]})",
+        Document{"Minimal", MINIMAL},
+        Document{
+            "RecoveryAndEntries",
+            HEAD +
+                R"(,"recovery":{"kdf":{"algorithm":"argon2id","memory_kib":8,"iterations":1,)"
+                R"("parallelism":4,"salt":"cg=="},"nonce":"cm4=","ct":"cmM="},"entries":[)"
+                R"({"id":"a","nonce":"bjE=","ct":"YzE="},{"id":"b","nonce":"bjI=","ct":"YzI="}]})"},
         // Every escape the writer makes, and what it leaves raw: the solidus, DEL, non-ASCII.
-        with_entries(R"({"id":"\"\\\b\t\n\f\r\u0000\u0001\u000b\u001f","nonce":"/)"
-                     "\x7f"
-                     R"(","ct":"é€😀"})"),
+        Document{"EveryEscapeAndWhatStaysRaw",
+                 with_entries(R"({"id":"\"\\\b\t\n\f\r\u0000\u0001\u000b\u001f","nonce":"/)"
+                              "\x7f"
+                              R"(","ct":"é€😀"})")},
         // Extremes that are still valid here: the version is checked only when loading.
-        R"({"version":4294967295,"kdf":{"algorithm":"","memory_kib":0,"iterations":4294967295,)"
-        R"("parallelism":0,"salt":"not base64!"},"wrapped_key":{"nonce":"","ct":""},)"
-        R"("recovery":null,"entries":[]})"));
+        Document{
+            "Extremes",
+            R"({"version":4294967295,"kdf":{"algorithm":"","memory_kib":0,"iterations":4294967295,)"
+            R"("parallelism":0,"salt":"not base64!"},"wrapped_key":{"nonce":"","ct":""},)"
+            R"("recovery":null,"entries":[]})"}),
+    testing_support::CaseName{});
 
 // --- other accepted forms are rewritten into writer form --------------------------------
 
