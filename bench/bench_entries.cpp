@@ -7,6 +7,7 @@
 #include <array>
 #include <string>
 
+#include "crypto/bytes.hpp"
 #include "crypto/seal.hpp"
 #include "entries/autofill.hpp"
 #include "entries/entry.hpp"
@@ -36,7 +37,7 @@ class BenchVault {
             entry.created_at = entry.updated_at = 1700000000 + i;
             std::string id = "00000000-0000-4000-8000-" + std::to_string(100000000000 + i);
             const auto plaintext = write_entry(entry);
-            auto sealed = seal(key, plaintext->span(), id);
+            auto sealed = seal(key, bytes_of(plaintext->view()), id);
             state_.vault->entries.push_back(SealedEntry{std::move(id), std::move(*sealed)});
         }
     }

@@ -7,6 +7,7 @@
 #include <array>
 #include <stdexcept>
 
+#include "crypto/bytes.hpp"
 #include "crypto/seal.hpp"
 #include "crypto/sodium.hpp"
 #include "entries/entry.hpp"
@@ -31,7 +32,7 @@ void BM_OpenEntry(benchmark::State& run) {
     const auto plaintext = write_entry(entry);
     if (!plaintext) throw std::runtime_error(plaintext.error());
     const std::string id = "0f8fad5b-d9cb-469f-a165-70867728950e";
-    auto sealed = seal(state.key->copy(), plaintext->span(), id);
+    auto sealed = seal(state.key->copy(), bytes_of(plaintext->view()), id);
     if (!sealed) throw std::runtime_error(sealed.error());
     const SealedEntry stored{id, std::move(*sealed)};
     for (auto _ : run) {
