@@ -6,7 +6,6 @@
 #include <sys/syscall.h>
 #include <unistd.h>
 
-#include <algorithm>
 #include <functional>
 #include <nlohmann/json.hpp>
 #include <optional>
