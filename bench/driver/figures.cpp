@@ -7,17 +7,27 @@
 
 namespace velkaron::bench {
 
+std::size_t Figures::index_of(std::string_view key) const {
+    const auto found = std::find_if(figures_.begin(), figures_.end(),
+                                    [&](const Figure& f) { return f.key == key; });
+    return static_cast<std::size_t>(found - figures_.begin());
+}
+
 void Figures::add(std::string_view key, std::string_view label, std::string_view unit,
                   double value) {
-    auto found = std::find_if(figures_.begin(), figures_.end(),
-                              [&](const Figure& f) { return f.key == key; });
-    if (found == figures_.end()) {
+    const std::size_t index = index_of(key);
+    if (index == figures_.size()) {
         figures_.push_back({std::string(key), std::string(label), std::string(unit), {}});
-        found = figures_.end() - 1;
-    } else if (found->label != label || found->unit != unit) {
+    } else if (figures_[index].label != label || figures_[index].unit != unit) {
         throw std::logic_error("figure " + std::string(key) + " added with another label or unit");
     }
-    found->values.push_back(value);
+    figures_[index].values.push_back(value);
+}
+
+const Figures::Figure& Figures::at(std::string_view key) const {
+    const std::size_t index = index_of(key);
+    if (index == figures_.size()) throw std::logic_error("no figure " + std::string(key));
+    return figures_[index];
 }
 
 nlohmann::json Figures::to_json() const {

@@ -1,9 +1,12 @@
 // End-to-end load driver: starts the real host on prepared vaults, talks to it through pipes
 // as a client does and writes the figures of every run as JSON. The ideal responder, driven
-// the same way in the same run, is the baseline for `status`; the line host is the baseline
-// of the native host, started as a browser starts it and spoken to in native messages.
+// the same way in the same run, is the yardstick for `status`; the floor, the entries opened
+// directly in this process, is the one for the entry operations; the line host is the one of
+// the native host, started as a browser starts it and spoken to in native messages. A
+// baseline host, another build of the same protocol, takes turns with the host in every run.
 //
-//   velkaron_load --host PATH --native PATH --ideal PATH [--runs N] --out FILE
+//   velkaron_load --host PATH --native PATH --ideal PATH [--baseline PATH] [--runs N]
+//                 --out FILE
 
 #include <array>
 #include <chrono>
@@ -22,11 +25,13 @@
 #include "crypto/random.hpp"
 #include "crypto/sodium.hpp"
 #include "figures.hpp"
+#include "floor.hpp"
 #include "measure.hpp"
 #include "prepared_vault.hpp"
 #include "stats.hpp"
 #include "support/child_process.hpp"
 #include "support/temp_dir.hpp"
+#include "vault/storage.hpp"
 
 namespace velkaron::bench {
 namespace {
@@ -39,18 +44,23 @@ using testing_support::TempDir;
 constexpr std::size_t PIPELINED = 100'000;
 constexpr std::size_t ROUND_TRIP_WARMUP = 1'000;
 constexpr std::size_t ROUND_TRIPS = 20'000;
-// Line host and native host take turns, so that both meet the same load.
-constexpr std::size_t NATIVE_BLOCKS = 10;
+// Children measured against each other take turns in this many blocks, so that all of them
+// meet the same load.
+constexpr std::size_t BLOCKS = 10;
 constexpr std::size_t REPEATS = 5;  // of each entry operation in one run
 // The first is also the vault of the `status`, `unlock` and key figures.
 constexpr std::array<std::size_t, 3> ENTRY_COUNTS{100, 1'000, 10'000};
 constexpr std::string_view NEW_PASSWORD = "load-driver new password";
+// Measured on the baseline too and compared with it; 10,000 is the largest vault.
+constexpr std::array<std::string_view, 6> COMPARED{
+    "status_rate", "unlock_10000", "list_10000", "for_host_10000", "put_by_id_10000", "put_10000"};
 constexpr double MIB = 1024.0 * 1024.0;
 
 struct Options {
     std::string host;
     std::string native;
     std::string ideal;
+    std::string baseline;
     std::string out;
     int runs = 5;
 };
@@ -66,6 +76,8 @@ Options parse_options(int argc, char** argv) {
             options.native = value;
         else if (name == "--ideal")
             options.ideal = value;
+        else if (name == "--baseline")
+            options.baseline = value;
         else if (name == "--out")
             options.out = value;
         else if (name == "--runs")
@@ -76,9 +88,23 @@ Options parse_options(int argc, char** argv) {
     if (argc % 2 == 0 || options.host.empty() || options.native.empty() || options.ideal.empty() ||
         options.out.empty() || options.runs < 1) {
         throw std::invalid_argument(
-            "usage: velkaron_load --host PATH --native PATH --ideal PATH [--runs N] --out FILE");
+            "usage: velkaron_load --host PATH --native PATH --ideal PATH [--baseline PATH] "
+            "[--runs N] --out FILE");
     }
     return options;
+}
+
+// A host binary and the figures measured on it.
+struct Build {
+    const std::string& host;
+    Figures& figures;
+};
+
+// The ratio of two figures of this run, as a figure of its own.
+void add_ratio(Figures& figures, std::string_view key, std::string_view label,
+               std::string_view numerator, std::string_view denominator) {
+    figures.add(key, label, "×",
+                figures.at(numerator).values.back() / figures.at(denominator).values.back());
 }
 
 std::string request(std::string_view op, nlohmann::json members = nlohmann::json::object()) {
@@ -122,42 +148,68 @@ double derive_key_ms() {
     return elapsed.count();
 }
 
-// Pipelined throughput and one-at-a-time round trips of `status`, on the ideal responder and
-// on the host, and the pipelined throughput of `generate` on the host.
-void measure_status(const Options& options, const std::string& vault_path, Figures& figures) {
-    const std::string status_lines = numbered_requests("status", PIPELINED);
-    const std::string status = request("status");
-    struct Sample {
-        double rate;
+// Pipelined throughput and one-at-a-time round trips of `status` on the ideal responder and
+// on each build, taking turns in blocks, and the pipelined throughput of `generate` on each
+// build.
+void measure_status(const Options& options, const std::vector<Build>& builds,
+                    const std::string& vault_path, Figures& figures) {
+    struct Responder {
+        std::unique_ptr<ChildProcess> child;
+        Figures& figures;
+        std::string key_prefix;
+        std::string label;
+        double pipelined_seconds = 0;
         std::vector<double> round_trips;
     };
-    auto sample = [&](ChildProcess& child) {
-        Sample s{pipelined_rate(child, status_lines, PIPELINED),
-                 round_trips_us(child, status, ROUND_TRIP_WARMUP, ROUND_TRIPS)};
-        return s;
+    std::vector<Responder> responders;
+    auto start = [&](const std::string& binary, Figures& into, std::string key_prefix,
+                     std::string label) {
+        responders.push_back(
+            {std::make_unique<ChildProcess>(binary, std::vector<std::string>{vault_path}),
+             into,
+             std::move(key_prefix),
+             std::move(label),
+             0,
+             {}});
     };
-    ChildProcess ideal(options.ideal, {vault_path});
-    const Sample base = sample(ideal);
-    expect_clean_exit(ideal);
-    ChildProcess host(options.host, {vault_path});
-    const Sample served = sample(host);
-    const double generate_rate =
-        pipelined_rate(host, numbered_requests("generate", PIPELINED), PIPELINED);
-    expect_clean_exit(host);
-
-    const double base_p50 = percentile(base.round_trips, 50);
-    const double served_p50 = percentile(served.round_trips, 50);
-    figures.add("status_rate", "status, pipelined", "req/s", served.rate);
-    figures.add("ideal_status_rate", "ideal responder, pipelined", "req/s", base.rate);
-    figures.add("status_rate_ratio", "status pipelined ÷ ideal responder", "×",
-                served.rate / base.rate);
-    figures.add("status_p50", "status round trip p50", "µs", served_p50);
-    figures.add("status_p99", "status round trip p99", "µs", percentile(served.round_trips, 99));
-    figures.add("ideal_status_p50", "ideal responder round trip p50", "µs", base_p50);
-    figures.add("ideal_status_p99", "ideal responder round trip p99", "µs",
-                percentile(base.round_trips, 99));
-    figures.add("status_p50_ratio", "status p50 ÷ ideal responder p50", "×", served_p50 / base_p50);
-    figures.add("generate_rate", "generate, pipelined", "req/s", generate_rate);
+    start(options.ideal, figures, "ideal_", "ideal responder");
+    for (const Build& build : builds) start(build.host, build.figures, "", "status");
+    const std::string block_lines = numbered_requests("status", PIPELINED / BLOCKS);
+    const std::string status = request("status");
+    for (std::size_t block = 0; block < BLOCKS; ++block) {
+        for (Responder& r : responders) {
+            r.pipelined_seconds +=
+                PIPELINED / BLOCKS / pipelined_rate(*r.child, block_lines, PIPELINED / BLOCKS);
+        }
+    }
+    for (std::size_t block = 0; block < BLOCKS; ++block) {
+        for (Responder& r : responders) {
+            for (const double us : round_trips_us(*r.child, status, ROUND_TRIP_WARMUP / BLOCKS,
+                                                  ROUND_TRIPS / BLOCKS)) {
+                r.round_trips.push_back(us);
+            }
+        }
+    }
+    for (Responder& r : responders) {
+        r.figures.add(r.key_prefix + "status_rate", r.label + ", pipelined", "req/s",
+                      PIPELINED / r.pipelined_seconds);
+        r.figures.add(r.key_prefix + "status_p50", r.label + " round trip p50", "µs",
+                      percentile(r.round_trips, 50));
+        r.figures.add(r.key_prefix + "status_p99", r.label + " round trip p99", "µs",
+                      percentile(r.round_trips, 99));
+        expect_clean_exit(*r.child);
+    }
+    for (const Build& build : builds) {
+        ChildProcess host(build.host, {vault_path});
+        build.figures.add(
+            "generate_rate", "generate, pipelined", "req/s",
+            pipelined_rate(host, numbered_requests("generate", PIPELINED), PIPELINED));
+        expect_clean_exit(host);
+    }
+    add_ratio(figures, "status_rate_ratio", "status pipelined ÷ ideal responder", "status_rate",
+              "ideal_status_rate");
+    add_ratio(figures, "status_p50_ratio", "status p50 ÷ ideal responder p50", "status_p50",
+              "ideal_status_p50");
 }
 
 // One-at-a-time round trips of `status` through the native host's framing against the line
@@ -168,14 +220,13 @@ void measure_native_status(const Options& options, const std::string& vault_path
     ChildProcess line(options.host, {vault_path});
     const auto native = start_native(options, dir, vault_path);
     std::vector<double> line_samples, native_samples;
-    for (std::size_t block = 0; block < NATIVE_BLOCKS; ++block) {
-        for (const double us : round_trips_us(line, status, ROUND_TRIP_WARMUP / NATIVE_BLOCKS,
-                                              ROUND_TRIPS / NATIVE_BLOCKS)) {
+    for (std::size_t block = 0; block < BLOCKS; ++block) {
+        for (const double us :
+             round_trips_us(line, status, ROUND_TRIP_WARMUP / BLOCKS, ROUND_TRIPS / BLOCKS)) {
             line_samples.push_back(us);
         }
-        for (const double us :
-             round_trips_us(*native, status, ROUND_TRIP_WARMUP / NATIVE_BLOCKS,
-                            ROUND_TRIPS / NATIVE_BLOCKS, Framing::NativeMessages)) {
+        for (const double us : round_trips_us(*native, status, ROUND_TRIP_WARMUP / BLOCKS,
+                                              ROUND_TRIPS / BLOCKS, Framing::NativeMessages)) {
             native_samples.push_back(us);
         }
     }
@@ -216,66 +267,154 @@ void measure_keys(const Options& options, const PreparedVault& vault, const Temp
     expect_clean_exit(host);
 }
 
-double median_ms(ChildProcess& host, const std::string& line, Framing framing = Framing::Lines) {
+double median_ms(ChildProcess& host, const std::string& line, Framing framing) {
     std::vector<double> samples;
     for (std::size_t i = 0; i < REPEATS; ++i) samples.push_back(timed_ms(host, line, framing));
     return median(samples);
 }
 
-// A fresh host on a copy of `vault`: `unlock` (its first request) against derive_key in this
-// process, peak memory right after it,
-// then `list`, `for-host`, `put` with the id of the last login (the save alone, nearly) and
-// `put` without id for the last login's host and user name (search through all, then save).
-void measure_entries(const Options& options, const PreparedVault& vault, const TempDir& dir,
-                     Figures& figures) {
+// One host of a build on its own copy of a vault.
+struct EntrySession {
+    std::unique_ptr<ChildProcess> host;
+    Figures& figures;
+};
+
+// Each build's fresh host on a copy of `vault`: `unlock` (its first request) against
+// derive_key in this process, peak memory right after it, then `list`, `for-host`, `put` with
+// the id of the last login (the save alone, nearly) and `put` without id for the last login's
+// host and user name (search through all, then save). Every request goes to the hosts in
+// turns, so that all of them meet the same load.
+void measure_entries(const std::vector<Build>& builds, const PreparedVault& vault,
+                     const TempDir& dir) {
     const std::string n = std::to_string(vault.count);
     const std::string label = " (" + n + " logins)";
     const std::size_t last = vault.count - 1;
-    // The ratio's derive_key comes right before the unlock, so that both meet the same load.
-    const double derive = derive_key_ms();
-    ChildProcess host(options.host, {copy_of(vault, dir.file("entries.vault"))});
-    const double unlock = timed_ms(host, request("unlock", {{"password", MASTER_PASSWORD}}));
-    figures.add("unlock_" + n, "unlock" + label, "ms", unlock);
-    figures.add("unlock_ratio_" + n, "unlock" + label + " ÷ derive_key just before", "×",
-                unlock / derive);
-    figures.add("unlock_peak_rss_" + n, "peak RSS after unlock" + label, "MiB",
-                static_cast<double>(peak_rss_kib(host.pid())) / 1024.0);
-    figures.add("vault_size_" + n, "vault file size" + label, "MiB",
-                static_cast<double>(vault.file_bytes) / MIB);
-    figures.add("list_" + n, "list" + label, "ms", median_ms(host, request("list")));
+    std::vector<EntrySession> sessions;
+    for (const Build& build : builds) {
+        const std::string copy = dir.file("entries-" + std::to_string(sessions.size()) + ".vault");
+        // The ratio's derive_key comes right before the unlock, so that both meet the same load.
+        const double derive = derive_key_ms();
+        auto host = std::make_unique<ChildProcess>(build.host,
+                                                   std::vector<std::string>{copy_of(vault, copy)});
+        const double unlock = timed_ms(*host, request("unlock", {{"password", MASTER_PASSWORD}}));
+        build.figures.add("unlock_" + n, "unlock" + label, "ms", unlock);
+        build.figures.add("unlock_ratio_" + n, "unlock" + label + " ÷ derive_key just before", "×",
+                          unlock / derive);
+        build.figures.add("unlock_peak_rss_" + n, "peak RSS after unlock" + label, "MiB",
+                          static_cast<double>(peak_rss_kib(host->pid())) / 1024.0);
+        build.figures.add("vault_size_" + n, "vault file size" + label, "MiB",
+                          static_cast<double>(vault.file_bytes) / MIB);
+        sessions.push_back({std::move(host), build.figures});
+    }
+    // Milliseconds of REPEATS requests per session, taking turns.
+    auto in_turns = [&](const std::string& line) {
+        std::vector<std::vector<double>> samples(sessions.size());
+        for (std::size_t i = 0; i < REPEATS; ++i) {
+            for (std::size_t s = 0; s < sessions.size(); ++s) {
+                samples[s].push_back(timed_ms(*sessions[s].host, line));
+            }
+        }
+        return samples;
+    };
+    const auto lists = in_turns(request("list"));
     const nlohmann::json look_up{{"host", "www.login." + login_host(vault.count / 2)},
                                  {"secure", true}};
-    figures.add("for_host_" + n, "for-host" + label, "ms",
-                median_ms(host, request("for-host", look_up)));
+    const auto look_ups = in_turns(request("for-host", look_up));
     const nlohmann::json login{{"host", login_host(last)},
                                {"username", login_username(last)},
                                {"password", "changed password"}};
     nlohmann::json by_id = login;
     by_id["entry_id"] = vault.last_id;
-    // Alternated, so that both see the same state of the disk cache; the search's own share
-    // is the median of the pairwise differences.
-    std::vector<double> saved, searched, difference;
+    // With and without id alternated, so that both see the same state of the disk cache; the
+    // search's own share is the median of the pairwise differences.
+    std::vector<std::vector<double>> saved(sessions.size()), searched(sessions.size());
     for (std::size_t i = 0; i < REPEATS; ++i) {
-        saved.push_back(timed_ms(host, request("put", by_id)));
-        searched.push_back(timed_ms(host, request("put", login)));
-        difference.push_back(searched.back() - saved.back());
+        for (std::size_t s = 0; s < sessions.size(); ++s) {
+            saved[s].push_back(timed_ms(*sessions[s].host, request("put", by_id)));
+            searched[s].push_back(timed_ms(*sessions[s].host, request("put", login)));
+        }
     }
-    figures.add("put_by_id_" + n, "put with entry_id (≈ the save alone)" + label, "ms",
-                median(saved));
-    figures.add("put_" + n, "put without entry_id" + label, "ms", median(searched));
-    figures.add("put_search_" + n, "put without entry_id − put with entry_id" + label, "ms",
-                median(difference));
-    figures.add("peak_rss_" + n, "peak RSS after all of the above" + label, "MiB",
-                static_cast<double>(peak_rss_kib(host.pid())) / 1024.0);
-    expect_clean_exit(host);
+    for (std::size_t s = 0; s < sessions.size(); ++s) {
+        Figures& figures = sessions[s].figures;
+        figures.add("list_" + n, "list" + label, "ms", median(lists[s]));
+        figures.add("for_host_" + n, "for-host" + label, "ms", median(look_ups[s]));
+        std::vector<double> difference;
+        for (std::size_t i = 0; i < REPEATS; ++i) {
+            difference.push_back(searched[s][i] - saved[s][i]);
+        }
+        figures.add("put_by_id_" + n, "put with entry_id (≈ the save alone)" + label, "ms",
+                    median(saved[s]));
+        figures.add("put_" + n, "put without entry_id" + label, "ms", median(searched[s]));
+        figures.add("put_search_" + n, "put without entry_id − put with entry_id" + label, "ms",
+                    median(difference));
+        figures.add("peak_rss_" + n, "peak RSS after all of the above" + label, "MiB",
+                    static_cast<double>(peak_rss_kib(sessions[s].host->pid())) / 1024.0);
+        expect_clean_exit(*sessions[s].host);
+    }
+}
 
-    // `list` once more through the native host's framing, chunk messages and all.
+// `list` through the native host's framing, chunk messages and all.
+void measure_native_list(const Options& options, const PreparedVault& vault, const TempDir& dir,
+                         Figures& figures) {
     const auto native = start_native(options, dir, copy_of(vault, dir.file("native.vault")));
     (void)timed_ms(*native, request("unlock", {{"password", MASTER_PASSWORD}}),
                    Framing::NativeMessages);
     const double native_list = median_ms(*native, request("list"), Framing::NativeMessages);
-    figures.add("list_native_" + n, "list, native messages" + label, "ms", native_list);
+    figures.add("list_native_" + std::to_string(vault.count),
+                "list, native messages (" + std::to_string(vault.count) + " logins)", "ms",
+                native_list);
     expect_clean_exit(*native);
+}
+
+// Passes of the floor, one after the other, so that its data is as warm as it gets.
+double floor_ms(EntryFloor& floor) {
+    std::vector<double> samples;
+    for (std::size_t i = 0; i < REPEATS; ++i) {
+        const auto start = std::chrono::steady_clock::now();
+        (void)floor.open_all();
+        const std::chrono::duration<double, std::milli> elapsed =
+            std::chrono::steady_clock::now() - start;
+        samples.push_back(elapsed.count());
+    }
+    return median(samples);
+}
+
+// The floor right before the entry operations on each build, then this build's entry
+// operations against it.
+void measure_vault(const Options& options, const std::vector<Build>& builds,
+                   const PreparedVault& vault, EntryFloor& floor, const TempDir& dir,
+                   Figures& figures) {
+    const std::string n = std::to_string(vault.count);
+    const std::string label = " (" + n + " logins)";
+    figures.add("floor_" + n, "floor: decode, decrypt, memchr of every entry" + label, "ms",
+                floor_ms(floor));
+    measure_entries(builds, vault, dir);
+    add_ratio(figures, "list_floor_ratio_" + n, "list" + label + " ÷ floor", "list_" + n,
+              "floor_" + n);
+    add_ratio(figures, "for_host_floor_ratio_" + n, "for-host" + label + " ÷ floor",
+              "for_host_" + n, "floor_" + n);
+    add_ratio(figures, "put_search_floor_ratio_" + n,
+              "(put without entry_id − put with entry_id)" + label + " ÷ floor", "put_search_" + n,
+              "floor_" + n);
+    measure_native_list(options, vault, dir, figures);
+}
+
+// This build, and the baseline where there is one: taking turns, the baseline first in every
+// other run, so that neither always meets the warmer caches.
+std::vector<Build> builds_of_run(const Options& options, int run, Figures& figures,
+                                 Figures& baseline) {
+    const Build current{options.host, figures};
+    if (options.baseline.empty()) return {current};
+    const Build other{options.baseline, baseline};
+    if (run % 2 == 1) return {current, other};
+    return {other, current};
+}
+
+// The entries as stored in the file, to open without the host.
+EntryFloor floor_of(const PreparedVault& vault) {
+    auto loaded = load_vault(vault.path);
+    if (!loaded) throw std::runtime_error("load_vault: " + loaded.error());
+    return EntryFloor(std::move(loaded->vault.entries), vault.key.clone());
 }
 
 int run(int argc, char** argv) {
@@ -283,20 +422,36 @@ int run(int argc, char** argv) {
     init_sodium();
     TempDir dir;
     std::vector<PreparedVault> vaults;
+    std::vector<EntryFloor> floors;
     for (const std::size_t count : ENTRY_COUNTS) {
         std::cerr << "preparing a vault of " << count << " logins\n";
         vaults.push_back(prepare_vault(dir.file("prepared-" + std::to_string(count)), count));
+        floors.push_back(floor_of(vaults.back()));
     }
-    Figures figures;
+    Figures figures, baseline, versus;
     for (int r = 1; r <= options.runs; ++r) {
         std::cerr << "run " << r << " of " << options.runs << '\n';
-        measure_status(options, vaults.front().path, figures);
+        const std::vector<Build> builds = builds_of_run(options, r, figures, baseline);
+        measure_status(options, builds, vaults.front().path, figures);
         measure_native_status(options, vaults.front().path, dir, figures);
         measure_keys(options, vaults.front(), dir, figures);
-        for (const auto& vault : vaults) measure_entries(options, vault, dir, figures);
+        for (std::size_t v = 0; v < vaults.size(); ++v) {
+            measure_vault(options, builds, vaults[v], floors[v], dir, figures);
+        }
+        if (options.baseline.empty()) continue;
+        for (const std::string_view key : COMPARED) {
+            versus.add(key, figures.at(key).label, "×",
+                       figures.at(key).values.back() / baseline.at(key).values.back());
+        }
+    }
+    nlohmann::json all{{"runs", options.runs}, {"figures", figures.to_json()}};
+    if (!options.baseline.empty()) {
+        all["baseline"] = {{"host", options.baseline},
+                           {"figures", baseline.to_json()},
+                           {"versus", versus.to_json()}};
     }
     std::ofstream out(options.out);
-    out << nlohmann::json{{"runs", options.runs}, {"figures", figures.to_json()}}.dump(2) << '\n';
+    out << all.dump(2) << '\n';
     if (!out) throw std::runtime_error("cannot write " + options.out);
     return 0;
 }

@@ -38,7 +38,7 @@ PreparedVault prepare_vault(const std::string& path, std::size_t count) {
     prepared.path = path;
     prepared.count = count;
     prepared.recovery_code = checked(create_vault(state, MASTER_PASSWORD), "create").view();
-    const Key32 key = state.key->copy();
+    prepared.key = state.key->copy();
     state.vault->entries.reserve(count);
     for (std::size_t i = 0; i < count; ++i) {
         Entry entry;
@@ -49,7 +49,7 @@ PreparedVault prepare_vault(const std::string& path, std::size_t count) {
         entry.created_at = entry.updated_at = 1700000000 + i;
         const SecretString plaintext = checked(write_entry(entry), "write entry");
         std::string id = new_entry_id();
-        Sealed sealed = checked(seal(key, bytes_of(plaintext.view()), id), "seal");
+        Sealed sealed = checked(seal(prepared.key, bytes_of(plaintext.view()), id), "seal");
         prepared.last_id = id;
         state.vault->entries.push_back(SealedEntry{std::move(id), std::move(sealed)});
     }

@@ -5,6 +5,8 @@
 #include <string>
 #include <string_view>
 
+#include "crypto/secret.hpp"
+
 namespace velkaron::bench {
 
 inline constexpr std::string_view MASTER_PASSWORD = "load-driver master password";
@@ -18,6 +20,7 @@ struct PreparedVault {
     std::string recovery_code;
     std::string last_id;  // the id of the last login in file order
     std::uintmax_t file_bytes = 0;
+    Key32 key;  // the vault key, for the driver's own opening of the entries
 };
 
 [[nodiscard]] PreparedVault prepare_vault(const std::string& path, std::size_t count);

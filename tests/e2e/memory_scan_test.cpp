@@ -6,7 +6,6 @@
 #include <sys/syscall.h>
 #include <unistd.h>
 
-#include <algorithm>
 #include <functional>
 #include <nlohmann/json.hpp>
 #include <optional>
@@ -35,23 +34,14 @@ struct Secret {
     std::vector<std::string> forms;  // every byte sequence the host may hold of it
 };
 
-// `length` characters that cannot occur in memory by chance, with `extra` mixed in: a quote,
-// a backslash or a tab give the JSON-escaped form its own bytes, an umlaut takes two.
+// `length` bytes that cannot occur in memory by chance, with `extra` in the middle: a quote,
+// a backslash or a tab give the JSON-escaped form bytes of its own, an umlaut takes two.
 std::string random_secret(std::mt19937_64& random, std::size_t length, std::string_view extra) {
     static constexpr std::string_view LETTERS =
         "abcdefghijkmnopqrstuvwxyzABCDEFGHJKLMNPQRSTUVWXYZ23456789!#$%&*+-=?@^_~";
-    std::string text(extra);
-    while (text.size() < length) text += LETTERS[random() % LETTERS.size()];
-    std::shuffle(text.begin(), text.end(), random);
-    // A shuffled umlaut would fall apart into bytes that are not UTF-8.
-    for (const std::string_view umlaut : {"\xC3\xBC"}) {
-        if (extra.find(umlaut) != std::string_view::npos) {
-            std::erase(text, umlaut[0]);
-            std::erase(text, umlaut[1]);
-            text.insert(text.size() / 2, umlaut);
-        }
-    }
-    return text;
+    std::string text;
+    while (text.size() + extra.size() < length) text += LETTERS[random() % LETTERS.size()];
+    return text.insert(text.size() / 2, extra);
 }
 
 // The bytes the host may hold of `text`: as it is, and as it stands inside a JSON string.

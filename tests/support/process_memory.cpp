@@ -113,7 +113,7 @@ std::vector<Occurrence> find_all(const MemoryImage& image,
                                         static_cast<unsigned char>(at[1]) << 8);
     };
     std::vector<std::vector<std::size_t>> by_prefix(65536);
-    std::vector<bool> any(65536);
+    std::vector<unsigned char> any(65536);
     for (std::size_t i = 0; i < needles.size(); ++i) {
         if (needles[i].size() < 2) throw std::invalid_argument("needles have at least two bytes");
         by_prefix[prefix(needles[i])].push_back(i);
