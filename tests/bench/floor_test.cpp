@@ -18,7 +18,7 @@ namespace {
 
 std::vector<unsigned char> random_of(std::size_t size) {
     std::vector<unsigned char> bytes(size);
-    randombytes_buf(bytes.data(), bytes.size());
+    if (size > 0) randombytes_buf(bytes.data(), bytes.size());  // an empty vector has no data
     return bytes;
 }
 
