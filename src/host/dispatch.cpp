@@ -26,7 +26,8 @@ struct RequiredMember {
 
 // Handlers run after the required members have been found present and non-empty. Most build
 // their data as a Json; those whose data grows with the vault (list, for-host, reveal, which
-// shares for-host's items) write it into the response line themselves.
+// shares for-host's items) and status, which clients poll, write it into the response line
+// themselves.
 struct Operation {
     std::string_view name;
     std::array<RequiredMember, 2> required;
@@ -45,8 +46,9 @@ Data with_flag(const Status& done, const char* name) {
     return Json{{name, true}};
 }
 
-Data run_status(HostState& state, const Request&) {
-    return status(state);
+Status write_status(HostState& state, const Request&, Writer& out) {
+    status(state, out);
+    return {};
 }
 Data run_lock(HostState& state, const Request&) {
     return lock(state);
@@ -112,7 +114,7 @@ constexpr RequiredMember HOST{&Request::host, "Host"};
 constexpr RequiredMember NONE{nullptr, ""};
 
 constexpr std::array<Operation, 12> OPERATIONS{{
-    {"status", {NONE, NONE}, 0, run_status},
+    {"status", {NONE, NONE}, 0, nullptr, write_status},
     {"lock", {NONE, NONE}, 0, run_lock},
     {"create", {PASSWORD, NONE}, 1, run_create},
     {"unlock", {PASSWORD, NONE}, 1, run_unlock},
