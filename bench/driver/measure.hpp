@@ -36,7 +36,8 @@ enum class Framing { Lines, NativeMessages };
 [[nodiscard]] std::optional<std::string> receive_response(ChildProcess& child, Framing framing);
 
 // Round-trip times in microseconds of `count` requests sent one at a time, each written only
-// after the previous response has arrived, after `warmup` unrecorded ones.
+// after the previous response has arrived, after `warmup` unrecorded ones; the child and this
+// thread share one CPU meanwhile.
 [[nodiscard]] std::vector<double> round_trips_us(ChildProcess& child, std::string_view request,
                                                  std::size_t warmup, std::size_t count,
                                                  Framing framing = Framing::Lines);

@@ -1,5 +1,5 @@
-// The program's operator new and delete: every block is zeroed over its whole usable size before
-// it is freed. The JSON library keeps the raw bytes of every token it reads in buffers of the
+// The program's operator new and delete: every block is zeroed before it is freed, over the
+// size it was asked for when the delete names it, else over its whole usable size. The JSON library keeps the raw bytes of every token it reads in buffers of the
 // standard allocator that grow and die unwiped, and so does much else the program does not
 // own; this reaches all of them. Linked into the executables only (see CMakeLists.txt).
 
@@ -37,6 +37,14 @@ void* allocate_aligned(std::size_t size, std::align_val_t alignment) {
 void release(void* p) noexcept {
     if (p == nullptr) return;
     sodium_memzero(p, ::malloc_usable_size(p));
+    std::free(p);
+}
+
+// A sized delete names the size the block was asked for, and the program wrote nothing beyond
+// it: zeroing that much is enough, without asking malloc for the usable size.
+void release(void* p, std::size_t size) noexcept {
+    if (p == nullptr) return;
+    sodium_memzero(p, size);
     std::free(p);
 }
 
@@ -83,11 +91,11 @@ void operator delete(void* p) noexcept {
 void operator delete[](void* p) noexcept {
     release(p);
 }
-void operator delete(void* p, std::size_t /*unused*/) noexcept {
-    release(p);
+void operator delete(void* p, std::size_t size) noexcept {
+    release(p, size);
 }
-void operator delete[](void* p, std::size_t /*unused*/) noexcept {
-    release(p);
+void operator delete[](void* p, std::size_t size) noexcept {
+    release(p, size);
 }
 void operator delete(void* p, const std::nothrow_t& /*unused*/) noexcept {
     release(p);
@@ -101,11 +109,11 @@ void operator delete(void* p, std::align_val_t /*unused*/) noexcept {
 void operator delete[](void* p, std::align_val_t /*unused*/) noexcept {
     release(p);
 }
-void operator delete(void* p, std::size_t /*unused*/, std::align_val_t /*unused*/) noexcept {
-    release(p);
+void operator delete(void* p, std::size_t size, std::align_val_t /*unused*/) noexcept {
+    release(p, size);
 }
-void operator delete[](void* p, std::size_t /*unused*/, std::align_val_t /*unused*/) noexcept {
-    release(p);
+void operator delete[](void* p, std::size_t size, std::align_val_t /*unused*/) noexcept {
+    release(p, size);
 }
 void operator delete(void* p, std::align_val_t /*unused*/,
                      const std::nothrow_t& /*unused*/) noexcept {

@@ -17,15 +17,16 @@ std::uint64_t encoded_or_fallback(bool encoded, std::uint64_t id, SecretString& 
 
 }  // namespace
 
-std::uint64_t answer(HostState& state, std::string_view request, SecretString& line) {
+Answered answer(HostState& state, std::string_view request, SecretString& line) {
     auto parsed = parse_request(request);
     if (!parsed) return answer_unreadable(parsed.error(), line);
-    return encoded_or_fallback(dispatch(state, *parsed, line), parsed->id, line);
+    const StackReach reach = parsed->op == "status" ? StackReach::Status : StackReach::Any;
+    return {encoded_or_fallback(dispatch(state, *parsed, line), parsed->id, line), reach};
 }
 
-std::uint64_t answer_unreadable(std::string_view fault, SecretString& line) {
+Answered answer_unreadable(std::string_view fault, SecretString& line) {
     const Response unreadable{0, fail("Anfrage unlesbar: " + std::string(fault))};
-    return encoded_or_fallback(encode_response(unreadable, line), 0, line);
+    return {encoded_or_fallback(encode_response(unreadable, line), 0, line), StackReach::Any};
 }
 
 }  // namespace velkaron

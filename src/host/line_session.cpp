@@ -15,8 +15,8 @@
 namespace velkaron {
 namespace {
 
-void answer_too_long(SecretString& line) {
-    (void)answer_unreadable("line too long at line 1 column " + std::to_string(MAX_LINE + 1), line);
+Answered answer_too_long(SecretString& line) {
+    return answer_unreadable("line too long at line 1 column " + std::to_string(MAX_LINE + 1), line);
 }
 
 // Writes the response `line` holds and empties it, wiping what it held: a revealed password
@@ -124,14 +124,12 @@ void serve_lines(HostState& state, int input_fd, int output_fd) {
             if (scanner.blank()) return true;
         }
         const std::string_view request = strip_line_ending(line);
-        if (over_limit || request.size() > MAX_LINE) {
-            answer_too_long(response);
-        } else {
-            (void)answer(state, request, response);
-        }
+        const Answered answered = over_limit || request.size() > MAX_LINE
+                                      ? answer_too_long(response)
+                                      : answer(state, request, response);
         const bool written = respond(response, output_fd);
         // From this frame down lay the frames of the request just answered.
-        scrub_stack();
+        scrub_stack(answered.reach);
         return written;
     });
 }

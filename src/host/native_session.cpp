@@ -79,7 +79,7 @@ class MessageReader {
     std::size_t message_size_ = 0;  // of the message handed out last, with its prefix
 };
 
-std::uint64_t answer_message(HostState& state, std::string_view payload, SecretString& line) {
+Answered answer_message(HostState& state, std::string_view payload, SecretString& line) {
     if (payload.empty()) return answer_unreadable(EMPTY_MESSAGE, line);
     Utf8Scanner scanner;
     if (!scanner.feed(payload) || !scanner.complete()) return answer_unreadable(NOT_UTF8, line);
@@ -119,13 +119,13 @@ void serve_frames(HostState& state, int input_fd, int output_fd) {
             case MessageReader::Outcome::End:
                 return;
             case MessageReader::Outcome::TooLong:
-                (void)responder.send(answer_unreadable(TOO_LONG, responder.text()));
+                (void)responder.send(answer_unreadable(TOO_LONG, responder.text()).id);
                 return;
             case MessageReader::Outcome::Message: {
-                const bool written =
-                    responder.send(answer_message(state, payload, responder.text()));
+                const Answered answered = answer_message(state, payload, responder.text());
+                const bool written = responder.send(answered.id);
                 // From this frame down lay the frames of the request just answered.
-                scrub_stack();
+                scrub_stack(answered.reach);
                 if (!written) return;
                 break;
             }
