@@ -1,7 +1,8 @@
 // The program's operator new and delete: every block is zeroed before it is freed, over the
-// size it was asked for when the delete names it, else over its whole usable size. The JSON library keeps the raw bytes of every token it reads in buffers of the
-// standard allocator that grow and die unwiped, and so does much else the program does not
-// own; this reaches all of them. Linked into the executables only (see CMakeLists.txt).
+// size it was asked for when the delete names it, else over its whole usable size. The JSON library
+// keeps the raw bytes of every token it reads in buffers of the standard allocator that grow and
+// die unwiped, and so does much else the program does not own; this reaches all of them. Linked
+// into the executables only (see CMakeLists.txt).
 
 #include <malloc.h>
 #include <sodium.h>

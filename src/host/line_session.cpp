@@ -16,7 +16,8 @@ namespace velkaron {
 namespace {
 
 Answered answer_too_long(SecretString& line) {
-    return answer_unreadable("line too long at line 1 column " + std::to_string(MAX_LINE + 1), line);
+    return answer_unreadable("line too long at line 1 column " + std::to_string(MAX_LINE + 1),
+                             line);
 }
 
 // Writes the response `line` holds and empties it, wiping what it held: a revealed password
