@@ -215,8 +215,11 @@ int run(int argc, char** argv) {
     out << "## End to end, through the load driver\n\n"
         << "The release binary on prepared vaults, spoken to through pipes by `velkaron_load`. "
         << "Each figure is the median over " << driver["runs"].get<int>()
-        << " runs; within a run, an entry operation counts with the median of 5 requests, and "
-           "a ratio is taken between figures of that run. Absolute throughput and latency "
+        << " runs; within a run, an entry operation counts with the median of 5 requests (the "
+           "cost of put's search with the median of the differences of 11 pairs of put without "
+           "and with id), and a ratio is taken between figures of that run. One-at-a-time "
+           "round trips run with the driver and the responder on one CPU. Absolute throughput "
+           "and latency "
            "follow whatever else the machine runs; the ideal responder, driven the same way in "
            "the same run, shows what the pipes and the machine allow, and the floor what the "
            "entry operations cannot undercut: the driver itself opens every stored entry, with "

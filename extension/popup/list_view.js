@@ -62,8 +62,11 @@ function rowFor(login) {
 
 function renderRows() {
   const viewport = byId("list-viewport");
-  const first = Math.max(0, Math.floor(viewport.scrollTop / ROW_HEIGHT) - SPARE_ROWS);
   const count = Math.ceil(viewport.clientHeight / ROW_HEIGHT) + 2 * SPARE_ROWS;
+  // A search that shrank the list can leave the viewport scrolled past the new end until the
+  // browser clamps it: the window then starts no later than the last full one.
+  const scrolled = Math.max(0, Math.floor(viewport.scrollTop / ROW_HEIGHT) - SPARE_ROWS);
+  const first = Math.min(scrolled, Math.max(0, shown.length - count));
   const rows = byId("list-rows");
   rows.style.transform = `translateY(${first * ROW_HEIGHT}px)`;
   rows.replaceChildren(...shown.slice(first, first + count).map(rowFor));

@@ -17,6 +17,8 @@ struct Entry {
     SecretString title;
     std::uint64_t created_at = 0;
     std::uint64_t updated_at = 0;
+
+    friend bool operator==(const Entry&, const Entry&) = default;
 };
 
 // The sealed plaintext: compact JSON, the six members in declared order. Fails only on text

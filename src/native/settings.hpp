@@ -26,6 +26,8 @@ using Getenv = const char* (*)(const char* name);
 struct NativeConfig {
     std::optional<std::string> vault;             // absolute path of the vault file
     std::vector<std::string> allowed_extensions;  // ids allowed besides the built-in one
+
+    friend bool operator==(const NativeConfig&, const NativeConfig&) = default;
 };
 
 [[nodiscard]] std::string config_path(const BaseDirs& dirs);

@@ -103,10 +103,9 @@ test("the extension in a real browser", async (t) => {
   });
 
   await t.test("a login for localhost is saved with a generated password", async () => {
-    assert.equal(
-      await popup.locator("#site-reason").textContent(),
-      "Keine gespeicherte Anmeldung für localhost.",
-    );
+    await popup
+      .locator("#site-reason", { hasText: /^Keine gespeicherte Anmeldung für localhost\.$/ })
+      .waitFor();
     assert.equal(await popup.inputValue("#editor-form [name=host]"), "localhost");
     await popup.fill("#editor-form [name=title]", "Testseite");
     await popup.fill("#editor-form [name=username]", USERNAME);
@@ -132,7 +131,7 @@ test("the extension in a real browser", async (t) => {
   await t.test("lock, a wrong password, unlock", async () => {
     await popup.click("#lock");
     await waitForState(popup, "locked");
-    assert.match(await popup.locator("#site-reason").textContent(), /gesperrt/);
+    await popup.locator("#site-reason", { hasText: "gesperrt" }).waitFor();
     assert.equal(await popup.locator("#list-rows li").count(), 0);
     await unlock(popup, "falsches-passwort");
     await popup.locator("#notice", { hasText: "Falsches Master-Passwort" }).waitFor();

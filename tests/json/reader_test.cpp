@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <array>
+#include <string_view>
 
 #include "support/case_name.hpp"
 
@@ -72,7 +73,7 @@ TEST(Reader, PositionalFormAndNullForOptionals) {
 
 struct FaultCase {
     const char* name;
-    const char* text;
+    std::string_view text;
     const char* fault;
 };
 
@@ -118,7 +119,11 @@ INSTANTIATE_TEST_SUITE_P(
         FaultCase{"TrailingTextOnTheNextLine",
                   R"({"id":1,"pair":[1,"a"],"items":[]} )"
                   "\n  x",
-                  "trailing characters at line 2 column 3"}),
+                  "trailing characters at line 2 column 3"},
+        // The lexer alone would take the NUL for the end of input.
+        FaultCase{"NulAfterTheValue",
+                  std::string_view("{\"id\":1,\"pair\":[1,\"a\"],\"items\":[]}\0", 35),
+                  "trailing characters at line 1 column 35"}),
     testing_support::CaseName{});
 
 TEST(Reader, UnknownMembersMayRepeat) {
