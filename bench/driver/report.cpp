@@ -217,7 +217,8 @@ int run(int argc, char** argv) {
         << "Each figure is the median over " << driver["runs"].get<int>()
         << " runs; within a run, an entry operation counts with the median of 5 requests (the "
            "cost of put's search with the median of the differences of 11 pairs of put without "
-           "and with id), and a ratio is taken between figures of that run. One-at-a-time "
+           "and with id, and unlock with the median of 5 unlocks, each against a derive_key right "
+           "before it), and a ratio is taken between figures of that run. One-at-a-time "
            "round trips run with the driver and the responder on one CPU. Absolute throughput "
            "and latency "
            "follow whatever else the machine runs; the ideal responder, driven the same way in "

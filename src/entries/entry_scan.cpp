@@ -30,15 +30,16 @@ class Scanner {
         unsigned char high_bits = 0;
         const char* run = at_;  // start of the bytes not yet copied
         for (;;) {
-            if (at_ == end_) return false;
-            const auto c = static_cast<unsigned char>(*at_);
             // A run ends at the closing quote, an escape, or a control character the writer
-            // never leaves raw.
-            if (!json::escaped_in_string(c)) {
-                high_bits |= c;
-                ++at_;
-                continue;
+            // never leaves raw. Walked with a local pointer, which stays in a register.
+            const char* at = at_;
+            while (at != end_ && !json::escaped_in_string(static_cast<unsigned char>(*at))) {
+                high_bits |= static_cast<unsigned char>(*at);
+                ++at;
             }
+            at_ = at;
+            if (at_ == end_) return false;
+            const char c = *at_;
             if (c == '"') break;
             if (c != '\\') return false;  // the writer escapes every control character
             out.append(run, at_);
