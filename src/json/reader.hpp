@@ -135,14 +135,13 @@ class UntypedReader {
 template <class Record>
 Result<Record> read_record(std::string_view text, const Schema<Record>& schema) {
     Record record;
-    const bool read = UntypedReader::reads(text, schema, &record);
+    if (UntypedReader::reads(text, schema, &record)) {
 #ifdef VELKARON_READER_AGREEMENT
-    if (read) {
         Record counted;
         if (!UntypedReader::read(text, schema, &counted) || !(counted == record)) std::abort();
-    }
 #endif
-    if (read) return record;
+        return record;
+    }
     // Text that does not read is read again, counting, into a fresh record, and that read is
     // the judge: it names the fault and where it is.
     Record again;

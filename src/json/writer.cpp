@@ -62,7 +62,7 @@ bool append_string(Out& out, std::string_view text) {
     for (const char ch : text) {
         const auto c = static_cast<unsigned char>(ch);
         high_bits |= c;
-        escapes += static_cast<std::size_t>((c < 0x20) | (c == '"') | (c == '\\'));
+        escapes += escaped_in_string(c) ? 1 : 0;
     }
     if ((high_bits & 0x80) != 0 && !is_utf8(text)) return false;
     if (escapes == 0) {
