@@ -19,7 +19,9 @@ export function wireVaultViews(refresh) {
   byId("copy-recovery").addEventListener("click", () =>
     attempt(async () => {
       await copyRecoveryCode(byId("recovery-code").textContent);
-      notify("Code kopiert; in 30 Sekunden wird die Zwischenablage geleert. Legen Sie ihn an einem sicheren Ort ab.");
+      notify(
+        "Code kopiert; in 30 Sekunden wird die Zwischenablage geleert. Legen Sie ihn an einem sicheren Ort ab.",
+      );
     }),
   );
   byId("recovery-done").addEventListener("click", () => {
