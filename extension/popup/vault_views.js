@@ -1,4 +1,5 @@
 // Creating, unlocking, locking the vault and changing its master password.
+import { CLIPBOARD_CLEAR_SECONDS } from "../shared/constants.js";
 import { copyRecoveryCode, request } from "./api.js";
 import { attempt, byId, notify, onSubmit, showViews } from "./ui.js";
 
@@ -20,7 +21,7 @@ export function wireVaultViews(refresh) {
     attempt(async () => {
       await copyRecoveryCode(byId("recovery-code").textContent);
       notify(
-        "Code kopiert; in 30 Sekunden wird die Zwischenablage geleert. Legen Sie ihn an einem sicheren Ort ab.",
+        `Code kopiert; in ${CLIPBOARD_CLEAR_SECONDS} Sekunden wird die Zwischenablage geleert. Legen Sie ihn an einem sicheren Ort ab.`,
       );
     }),
   );
