@@ -121,7 +121,7 @@ Status delete_entry(HostState& state, std::string_view entry_id) {
     if (std::none_of(entries.begin(), entries.end(), has_id)) return fail("Eintrag nicht gefunden");
     // On a file another client has changed meanwhile the entry may be gone already: what was
     // asked for holds all the same.
-    return change_vault(state, [&](VaultFile& target) -> Status {
+    return state.change_vault([&](VaultFile& target) -> Status {
         std::erase_if(target.entries, has_id);
         return {};
     });

@@ -76,7 +76,7 @@ Result<std::string> store_login(const HostState& state, VaultFile& vault,
 
     const auto plaintext = write_entry(entry);
     if (!plaintext) return fail("Eintrag nicht serialisierbar: " + plaintext.error());
-    const Key32 key = state.key->copy();
+    const Key32 key = state.key()->copy();
     auto sealed = seal(key, bytes_of(plaintext->view()), id);
     if (!sealed) return fail(std::move(sealed.error()));
 
@@ -104,7 +104,7 @@ Result<std::string> put_entry(HostState& state, const PutRequest& request) {
     };
     // The change stays in memory when the save fails, until the host next follows a file
     // another client changed; the next successful save before that writes it.
-    if (auto saved = change_vault(state, store); !saved) return fail(std::move(saved.error()));
+    if (auto saved = state.change_vault(store); !saved) return fail(std::move(saved.error()));
     return id;
 }
 

@@ -62,7 +62,7 @@ Data run_create(HostState& state, const Request& request) {
 
 Data run_unlock(HostState& state, const Request& request) {
     if (auto done = unlock_vault(state, *request.password); !done) return fail(done.error());
-    return Json{{"entries", state.vault->entries.size()}, {"unlocked", true}};
+    return Json{{"entries", state.vault()->entries.size()}, {"unlocked", true}};
 }
 
 Data run_unlock_recovery(HostState& state, const Request& request) {

@@ -17,8 +17,7 @@ Status unlock_vault(HostState& state, std::string_view password) {
     auto key = unwrap_vault_key((*vault)->kdf, (*vault)->wrapped_key, bytes_of(password),
                                 "Falsches Master-Passwort");
     if (!key) return fail(std::move(key.error()));
-    state.key = std::move(*key);  // the key held before is wiped as it is replaced
-    return {};
+    return state.unlock(std::move(*key));  // the key held before is wiped as it is replaced
 }
 
 Status unlock_with_recovery(HostState& state, std::string_view code) {
@@ -29,8 +28,7 @@ Status unlock_with_recovery(HostState& state, std::string_view code) {
     auto key = unwrap_vault_key(recovery.kdf, recovery.sealed, normalize_recovery_code(code).span(),
                                 "Wiederherstellungscode stimmt nicht");
     if (!key) return fail(std::move(key.error()));
-    state.key = std::move(*key);
-    return {};
+    return state.unlock(std::move(*key));
 }
 
 // Once the current password has unlocked the vault it stays unlocked, whatever fails after.
@@ -38,11 +36,11 @@ Status change_password(HostState& state, std::string_view current_password,
                        std::string_view new_password) {
     if (auto valid = check_new_master_password(new_password); !valid) return valid;
     if (auto unlocked = unlock_vault(state, current_password); !unlocked) return unlocked;
-    const auto wrapped = wrap_vault_key(*state.key, bytes_of(new_password), state.kdf_params);
+    const auto wrapped = wrap_vault_key(*state.key(), bytes_of(new_password), state.kdf_params());
     if (!wrapped) return fail(wrapped.error());
     // Only the password's records: on a file another client has changed meanwhile, its
     // entries and recovery record stay as they are there.
-    return change_vault(state, [&](VaultFile& target) -> Status {
+    return state.change_vault([&](VaultFile& target) -> Status {
         target.kdf = wrapped->kdf;
         target.wrapped_key = wrapped->sealed;
         return {};
