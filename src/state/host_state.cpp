@@ -35,7 +35,7 @@ void HostState::lock() noexcept {
 
 Status HostState::change_vault(const VaultChange& change) {
     if (!key_) return fail(LOCKED);
-    if (auto made = change(*vault_); !made) return made;
+    VELKARON_TRY(made, change(*vault_));
     return save(*key_, change);
 }
 

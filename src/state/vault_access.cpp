@@ -25,8 +25,7 @@ Result<VaultFile*> loaded_or_read_vault(HostState& state) {
         state.follow_file();
         return state.vault();
     }
-    auto read = load_vault(state.path());
-    if (!read) return fail(std::move(read.error()));
+    VELKARON_TRY(read, load_vault(state.path()));
     state.adopt(std::move(read->vault), std::move(read->version));
     return state.vault();
 }
