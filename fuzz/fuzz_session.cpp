@@ -12,7 +12,7 @@
 
 #include "base/utf8.hpp"
 #include "host/line_session.hpp"
-#include "protocol/framing.hpp"
+#include "protocol/line_reader.hpp"
 #include "protocol/request.hpp"
 #include "session_support.hpp"
 #include "state/host_state.hpp"
