@@ -11,7 +11,8 @@ async function send(type, fields = {}) {
 export const request = (op, members = {}) => send("velkaron:request", { op, members });
 
 export const loginsForTab = (tabId) => send("velkaron:logins-for-tab", { tabId });
-export const fill = (tabId, entryId) => send("velkaron:fill", { tabId, entryId });
+export const fill = (tabId, entryId, allowedActionHost = null) =>
+  send("velkaron:fill", { tabId, entryId, allowedActionHost });
 export const copyPassword = (entryId) => send("velkaron:copy-password", { entryId });
 export const copyRecoveryCode = (code) => send("velkaron:copy-recovery-code", { code });
 
