@@ -23,6 +23,17 @@ function hostnameOf(url) {
   }
 }
 
+// Where a form sends its fields, as the user is told it: the host, with the scheme when that is
+// not HTTPS.
+function actionHostOf(action) {
+  try {
+    const url = new URL(action);
+    return url.protocol === "https:" ? url.hostname : `${url.protocol}//${url.hostname}`;
+  } catch {
+    return action;
+  }
+}
+
 // The frames that may be filled: the top frame and frames whose own origin and whose every
 // ancestor's origin are the top frame's. A same-origin frame inside a foreign frame is
 // placed there by the foreign page, so it is left out as well.
@@ -110,7 +121,7 @@ export function createAutofill(client, now = Date.now) {
     const chosen = chooseFrame(answers.filter(({ probe }) => probe?.origin === origin));
     if (chosen.reason) return { filled: false, reason: chosen.reason, host };
     const { frame, probe } = chosen;
-    const actionHost = hostnameOf(probe.action) || probe.action;
+    const actionHost = actionHostOf(probe.action);
     if (!actionKeepsToTheSite(probe.action, host) && actionHost !== allowedActionHost) {
       return { filled: false, reason: "action", host, actionHost };
     }

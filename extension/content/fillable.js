@@ -115,6 +115,24 @@ const Fillable = (() => {
     return false;
   }
 
+  // Whether the user can scroll the page to the box: it lies inside the page's scrollable
+  // area, on an axis the page lets them scroll.
+  function scrollsIntoView(view, box) {
+    const document = view.document;
+    const page = document.scrollingElement ?? document.documentElement;
+    const styles = [document.documentElement, document.body]
+      .filter(Boolean)
+      .map((element) => view.getComputedStyle(element));
+    const scrolls = (axis) =>
+      !styles.some((style) => ["hidden", "clip"].includes(style[`overflow${axis}`]));
+    const left = box.left + view.scrollX;
+    const top = box.top + view.scrollY;
+    const inPage = left >= 0 && top >= 0 && left < page.scrollWidth && top < page.scrollHeight;
+    const needsX = box.right <= 0 || box.left >= view.innerWidth;
+    const needsY = box.bottom <= 0 || box.top >= view.innerHeight;
+    return inPage && (!needsX || scrolls("X")) && (!needsY || scrolls("Y"));
+  }
+
   // What lies behind the element's text: its own background over those of its ancestors.
   function backgroundBehind(element) {
     const view = element.ownerDocument.defaultView;
@@ -169,7 +187,8 @@ const Fillable = (() => {
     if (!clip || !big(clip)) return "clipped";
     const viewport = { left: 0, top: 0, right: view.innerWidth, bottom: view.innerHeight };
     const visible = intersect(clip, viewport);
-    if (!visible || !big(visible)) return "outside-viewport";
+    if (!visible || !big(visible))
+      return scrollsIntoView(view, clip) ? "outside-viewport" : "hidden";
 
     if (text) {
       const style = view.getComputedStyle(element);

@@ -13,7 +13,7 @@ const TEXTS = {
   several: () =>
     "Auf dieser Seite sind mehrere Anmeldeformulare. Klicken Sie in das gewünschte und versuchen Sie es noch einmal.",
   action: ({ actionHost }) =>
-    `Dieses Formular sendet an ${actionHost}, nicht an diese Seite. Einfüllen nur mit einem zweiten Klick im Fenster der Erweiterung.`,
+    `Dieses Formular sendet an ${actionHost}, nicht über HTTPS an diese Seite. Einfüllen nur mit einem zweiten Klick im Fenster der Erweiterung.`,
   changed: () => "Die Seite hat sich beim Einfüllen geändert: nichts eingefüllt.",
   "no-login": () => "Die Anmeldung konnte nicht eingefüllt werden. Versuchen Sie es noch einmal.",
 };
