@@ -77,7 +77,7 @@ const RECORDER = `<script>
 </script>`;
 
 // A page over HTTPS whose body is `markup`, on the server of `sites` (any host name: the
-// browser resolves every name under .test to this machine).
+// browser resolves every name to this machine).
 export function pageUrl(sites, markup, host = "localhost") {
   return `https://${host}:${sites.port}/page?markup=${encodeURIComponent(markup)}`;
 }
@@ -172,7 +172,7 @@ export async function launchBrowser(t, { vault } = {}) {
       "--no-first-run",
       "--disable-gpu",
       "--disable-quic",
-      "--host-resolver-rules=MAP *.test 127.0.0.1",
+      "--host-resolver-rules=MAP * 127.0.0.1",
     ],
   });
   t.after(async () => {
