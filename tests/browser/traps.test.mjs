@@ -73,6 +73,12 @@ const TRAPS = [
       <span style="position: absolute; inset: 0; background: white; pointer-events: none"></span>
       </span></form>`,
   ],
+  [
+    "under an opaque element of pointer-events: none !important",
+    `<form>${USER}<span style="position: relative; display: inline-block">${trapField("")}
+      <span style="position: absolute; inset: 0; background: white; pointer-events: none !important">
+      </span></span></form>`,
+  ],
   ["cut away by clip-path", `<form>${USER}${trapField("clip-path: circle(2px)")}</form>`],
   [
     "under an ancestor of filter: opacity(0)",
