@@ -9,7 +9,6 @@ import {
   binary,
   launchBrowser,
   openPopup,
-  pageUrl,
   pressFillCommand,
   sharedScope,
   startSites,
@@ -51,14 +50,7 @@ async function popupToFirstRows(context) {
 // One keyboard command on a fresh page of `inputs` text fields and a login form: the whole
 // fill as the worker sees it, and its `for-host` round trip, in ms.
 async function commandFill({ worker }, site, sites, inputs) {
-  const filler = Array.from({ length: inputs }, (_, i) => `<input name="f${i}">`).join("");
-  await site.goto(
-    pageUrl(
-      sites,
-      `<div>${filler}</div><form><input id="username"><input id="password" type="password"></form>`,
-      "site0.example.com",
-    ),
-  );
+  await site.goto(`https://site0.example.com:${sites.port}/inputs.html?count=${inputs}`);
   const tabId = await tabIdOf(worker, site);
   const start = await worker.evaluate(() => performance.now());
   const result = await pressFillCommand(worker, tabId);
