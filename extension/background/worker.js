@@ -1,7 +1,10 @@
 // The service worker: holds the one port to the native host and answers the popup and the
 // content scripts.
+import { fillReasonText } from "../shared/fill_reasons.js";
 import { createAutofill } from "./autofill.js";
+import { showOnBadge } from "./badge.js";
 import { clearClipboard, copyForAWhile } from "./clipboard.js";
+import { createListCache } from "./list_cache.js";
 import { installLockPolicy } from "./lock_policy.js";
 import { NativeClient } from "./native_client.js";
 
@@ -21,13 +24,18 @@ const POPUP_OPERATIONS = new Set([
   "generate",
 ]);
 
-// Tells open popups to show the vault's state anew.
+// The operations that change neither the vault nor its lock.
+const READING_OPERATIONS = new Set(["status", "list", "reveal", "generate"]);
+
+// Tells every open page of the extension to show the vault's state anew.
 function announceStateChange() {
+  listCache.forget();
   chrome.runtime.sendMessage({ type: "velkaron:state-changed" }).catch(() => {});
 }
 
 const client = new NativeClient((name) => chrome.runtime.connectNative(name), announceStateChange);
 const autofill = createAutofill(client);
+const listCache = createListCache(client);
 
 async function lock() {
   if (!client.connected) return; // no host process, no key
@@ -38,12 +46,19 @@ async function lock() {
 const lockPolicy = installLockPolicy(lock);
 
 const POPUP_HANDLERS = {
-  "velkaron:request": ({ op, members }) => {
+  "velkaron:request": async ({ op, members }) => {
     if (!POPUP_OPERATIONS.has(op)) throw new Error(`unbekannte Operation: ${op}`);
-    return client.request(op, members);
+    if (op === "list") return listCache.fresh();
+    if (!READING_OPERATIONS.has(op)) listCache.forget();
+    const data = await client.request(op, members);
+    // A lock from one page reaches the others, which must not keep offering the vault.
+    if (op === "lock") announceStateChange();
+    return data;
   },
+  "velkaron:list-head": ({ limit }) => listCache.head(limit),
   "velkaron:logins-for-tab": ({ tabId }) => autofill.loginsForTab(tabId),
-  "velkaron:fill": ({ tabId, entryId }) => autofill.fill(tabId, entryId),
+  "velkaron:fill": ({ tabId, entryId, allowedActionHost }) =>
+    autofill.fill(tabId, entryId, allowedActionHost ?? null),
   "velkaron:copy-password": async ({ entryId }) => {
     const login = await client.request("reveal", { entry_id: entryId });
     await copyForAWhile(login.password);
@@ -80,10 +95,15 @@ chrome.runtime.onMessage.addListener((message, sender, sendResponse) => {
   );
 });
 
-// The keyboard command fills the first matching login into the active tab.
+// The keyboard command fills the first offered login into the active tab, or says on the
+// extension's button why it did not.
 async function onCommand(command, tab) {
-  if (command !== "fill-login" || tab?.id === undefined) return 0;
-  return autofill.fill(tab.id, null).catch(() => 0);
+  if (command !== "fill-login" || tab?.id === undefined) return null;
+  const result = await autofill
+    .fill(tab.id, null)
+    .catch(() => ({ filled: false, reason: "no-login" }));
+  if (!result.filled) await showOnBadge("!", fillReasonText(result.reason, result));
+  return result;
 }
 chrome.commands.onCommand.addListener(onCommand);
 

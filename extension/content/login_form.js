@@ -1,80 +1,131 @@
-// Finds the login form of this frame and fills it when the extension's service worker asks,
-// which it does only after the user chose a login in the extension's popup or pressed the
-// keyboard command. Nothing here adds anything to the page or acts on the page's events.
+// Finds the login form the user is on in this frame and fills it when the extension's service
+// worker asks, which it does only after the user chose a login in the extension's popup or
+// pressed the keyboard command. Nothing here adds anything to the page or acts on the page's
+// events. Which fields count: docs/browser.md#which-fields-are-filled.
 "use strict";
+/* global Fillable, InteractionTracker */
 
 (() => {
-  const USERNAME_TYPES = new Set(["text", "email", "tel"]);
+  const USERNAME_TYPES = new Set(["text", "email"]);
 
   const hasAutocomplete = (field, token) => field.autocomplete.split(/\s+/).includes(token);
+  const editable = (field) => !field.disabled && !field.readOnly;
+  const isSearch = (field) => field.type === "search" || field.closest('[role="search"]') !== null;
 
-  // Hidden fields are traps: a page could collect what is filled into a field nobody sees.
-  function isVisible(field) {
-    if (!field.checkVisibility({ checkOpacity: true, checkVisibilityCSS: true })) return false;
-    const box = field.getBoundingClientRect();
-    if (box.width < 1 || box.height < 1) return false;
-    const page = document.documentElement;
-    const left = box.left + window.scrollX;
-    const top = box.top + window.scrollY;
-    return (
-      left + box.width > 0 &&
-      top + box.height > 0 &&
-      left < page.scrollWidth &&
-      top < page.scrollHeight
-    );
+  // Null when a person can see and reach the field, its frame included; else why not.
+  const judgeField = (field) =>
+    Fillable.judge(field, { text: true }) ?? Fillable.judgeFrames(window);
+
+  // The form of a field, or without one the closest container that holds another input.
+  function scopeOf(field) {
+    if (field.form) return field.form;
+    for (let node = field.parentElement; node; node = node.parentElement) {
+      const inputs = node.querySelectorAll('input:not([type="hidden"])');
+      if (inputs.length > 1) return node;
+    }
+    return document.documentElement;
   }
 
-  function isEditable(field) {
-    return !field.disabled && !field.readOnly && isVisible(field);
+  // Where the form sends its fields, as the browser would resolve it.
+  const actionOf = (password) =>
+    new URL(password.form?.getAttribute("action") ?? "", document.baseURI).href;
+
+  // The password field of the login the user is on: the one they last pressed a pointer or a
+  // key in, or in whose form; else the only fillable one. Fields of a sign-up or a password
+  // change (autocomplete="new-password") are never one. Judged lazily, one at a time.
+  function choosePassword() {
+    const candidates = [...document.querySelectorAll('input[type="password"]')].filter(
+      (field) => !hasAutocomplete(field, "new-password") && editable(field),
+    );
+    if (candidates.length === 0) return { reason: "no-form" };
+    const last = InteractionTracker.last();
+    const touched = last
+      ? candidates.filter((field) => field === last.target || scopeOf(field).contains(last.target))
+      : [];
+    if (touched.length > 0) {
+      const field = touched.includes(last.target) ? last.target : touched[0];
+      const why = judgeField(field);
+      return why ? { reason: why } : { password: field, at: last.at };
+    }
+    let chosen = null;
+    let reason = "hidden";
+    for (const field of candidates) {
+      const why = judgeField(field);
+      if (why === null) {
+        if (chosen) return { reason: "several" };
+        chosen = field;
+      } else if (why === "outside-viewport") {
+        reason = "scroll";
+      } else if (why === "frame") {
+        return { reason: "hidden" };
+      }
+    }
+    return chosen ? { password: chosen, at: null } : { reason };
   }
 
-  // The password field of a login (not of a sign-up or password change: those ask for a new
-  // password), and the user name field before it in the same form, or in the document when
-  // the fields stand in no form. Looked up at fill time, so fields added after load count.
-  function findLoginFields() {
-    const password = [...document.querySelectorAll('input[type="password"]')].find(
-      (field) => !hasAutocomplete(field, "new-password") && isEditable(field),
-    );
-    if (!password) return null;
-    const scope = password.form ?? document;
-    const candidates = [...scope.querySelectorAll("input")].filter(
+  // The user-name field of the password's form: its autocomplete="username" field, else the
+  // nearest text or e-mail field before the password; in the same form, or without a form in
+  // the same closest container. Never a search field; null when none is fillable.
+  function usernameFor(password) {
+    const fields = [...scopeOf(password).querySelectorAll("input")].filter(
       (field) =>
         field.form === password.form &&
         USERNAME_TYPES.has(field.type) &&
-        field.compareDocumentPosition(password) & Node.DOCUMENT_POSITION_FOLLOWING &&
-        isEditable(field),
+        editable(field) &&
+        !isSearch(field),
     );
-    const username =
-      candidates.find((field) => hasAutocomplete(field, "username")) ?? candidates.at(-1) ?? null;
-    return { username, password };
+    const marked = fields.filter((field) => hasAutocomplete(field, "username"));
+    const before = fields
+      .filter((field) => field.compareDocumentPosition(password) & Node.DOCUMENT_POSITION_FOLLOWING)
+      .reverse();
+    return [...marked, ...before].find((field) => judgeField(field) === null) ?? null;
   }
 
-  // Sets the value the way typing does, so page scripts (and frameworks that track the
-  // value setter) see it.
-  function setValue(field, value) {
-    const setter = Object.getOwnPropertyDescriptor(HTMLInputElement.prototype, "value").set;
-    setter.call(field, value);
-    field.dispatchEvent(new Event("input", { bubbles: true }));
-    field.dispatchEvent(new Event("change", { bubbles: true }));
+  // Sets the value through the setter of the prototype, so frameworks that track the value
+  // setter see it; the events come after both fields are set (fill below).
+  const setterOfValue = Object.getOwnPropertyDescriptor(HTMLInputElement.prototype, "value").set;
+
+  function probe() {
+    const choice = choosePassword();
+    // The document's own origin: "null" in a sandboxed frame, whatever its address.
+    if (!choice.password) return { state: choice.reason, origin: window.origin };
+    return {
+      state: "ready",
+      at: choice.at,
+      action: actionOf(choice.password),
+      origin: window.origin,
+    };
   }
 
-  async function fillLogin() {
-    const fields = findLoginFields();
-    if (!fields) return false;
+  // `action` is where the form sent its fields when the worker probed it: a form changed since
+  // then is not filled. The worker has just probed this frame, so the judgement that counts is
+  // the one after the login has come.
+  async function fill(action) {
     const login = await chrome.runtime.sendMessage({ type: "velkaron:login-for-frame" });
-    if (!login) return false;
-    // The page may have changed while the login was fetched.
-    if (!fields.password.isConnected || !isEditable(fields.password)) return false;
-    if (fields.username && fields.username.isConnected && isEditable(fields.username)) {
-      setValue(fields.username, login.username);
+    if (!login) return { filled: false, reason: "no-login" };
+    // After the last await: judge both fields, set both, and only then tell the page, whose
+    // code runs on the first event and must find both fields set already.
+    const choice = choosePassword();
+    if (!choice.password) return { filled: false, reason: choice.reason };
+    if (actionOf(choice.password) !== action) return { filled: false, reason: "changed" };
+    const username = login.username ? usernameFor(choice.password) : null;
+    const filled = [username, choice.password].filter(Boolean);
+    if (username) setterOfValue.call(username, login.username);
+    setterOfValue.call(choice.password, login.password);
+    for (const type of ["input", "change"]) {
+      for (const field of filled) field.dispatchEvent(new Event(type, { bubbles: true }));
     }
-    setValue(fields.password, login.password);
-    return true;
+    return { filled: true };
   }
 
   chrome.runtime.onMessage.addListener((message, sender, sendResponse) => {
-    if (sender.id !== chrome.runtime.id || message?.type !== "velkaron:fill") return undefined;
-    fillLogin().then(sendResponse, () => sendResponse(false));
+    if (sender.id !== chrome.runtime.id || sender.tab) return undefined;
+    if (message?.type === "velkaron:probe") {
+      sendResponse(probe());
+      return undefined;
+    }
+    if (message?.type !== "velkaron:fill") return undefined;
+    fill(message.action).then(sendResponse, () => sendResponse({ filled: false, reason: "error" }));
     return true;
   });
 })();

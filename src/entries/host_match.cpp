@@ -21,21 +21,32 @@ bool equal_folded(std::string_view folded, std::string_view raw) {
                       [](char f, char r) { return f == fold_ascii(r); });
 }
 
+// An address has no subdomains: a last label of digits alone (IPv4) or a bracketed IPv6 host.
+bool is_ip_literal(std::string_view host) {
+    if (host.starts_with('[')) return true;
+    const std::string_view last = host.substr(host.rfind('.') + 1);
+    return !last.empty() &&
+           std::all_of(last.begin(), last.end(), [](char c) { return c >= '0' && c <= '9'; });
+}
+
 }  // namespace
 
 HostMatcher::HostMatcher(std::string_view requested_host)
     : requested_(without_www(requested_host)) {
     std::transform(requested_.begin(), requested_.end(), requested_.begin(), fold_ascii);
+    subdomains_ = !is_ip_literal(requested_);
 }
 
 bool HostMatcher::matches(std::string_view stored_host) const {
-    const std::string_view stored = without_www(stored_host);
     const std::string_view requested = requested_;
-    if (stored.empty() || requested.empty() || requested.size() < stored.size()) return false;
-    if (requested.size() == stored.size()) return equal_folded(requested, stored);
-    // A subdomain: the requested host ends with a dot and the stored one.
-    const std::size_t suffix = requested.size() - stored.size();
-    return requested[suffix - 1] == '.' && equal_folded(requested.substr(suffix), stored);
+    const std::string_view stored = without_www(stored_host);
+    if (stored.empty() || requested.empty()) return false;
+    if (equal_folded(requested, stored) || equal_folded(requested, stored_host)) return true;
+    // A subdomain of the host as stored, "www." included: a login for www.H serves what lies
+    // under www.H, never H's other subdomains.
+    if (!subdomains_ || requested.size() <= stored_host.size()) return false;
+    const std::size_t suffix = requested.size() - stored_host.size();
+    return requested[suffix - 1] == '.' && equal_folded(requested.substr(suffix), stored_host);
 }
 
 }  // namespace velkaron

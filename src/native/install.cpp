@@ -54,11 +54,25 @@ Result<std::optional<std::string>> remove_file(const std::string& path) {
     return fail(path + ": Entfernen fehlgeschlagen: " + os_error(errno));
 }
 
+// The host makes only the default vault's folder: a chosen vault's folder must be there now,
+// or the first save would fail long after this.
+Status require_vault_folder(const std::string& vault) {
+    const std::string folder = std::filesystem::path(vault).parent_path().string();
+    std::error_code error;
+    if (!std::filesystem::is_directory(folder, error)) {
+        return fail("Ordner des Tresors fehlt: " + folder);
+    }
+    return {};
+}
+
 Result<std::vector<std::string>> install(const InstallRequest& request,
                                          const InstallContext& context, const std::string& folder) {
     VELKARON_TRY(config, load_config(context.dirs));
     std::vector<std::string> done;
     if (request.vault) {
+        if (auto present = require_vault_folder(*request.vault); !present) {
+            return fail(std::move(present.error()));
+        }
         config->vault = request.vault;
         if (auto saved = save_config(context.dirs, *config); !saved) {
             return fail(config_path(context.dirs) + ": " + saved.error());

@@ -8,6 +8,7 @@ import https from "node:https";
 import { tmpdir } from "node:os";
 import path from "node:path";
 import { fileURLToPath } from "node:url";
+import { after, before } from "node:test";
 import { chromium } from "playwright-core";
 
 const HERE = path.dirname(fileURLToPath(import.meta.url));
@@ -67,16 +68,41 @@ function listen(server) {
   );
 }
 
+// What every page made by `pageUrl` records of its fields: the value of each input and change
+// event, so that a test sees whether the page could have read a password.
+const RECORDER = `<script>
+  window.seen = [];
+  for (const type of ["input", "change"]) {
+    addEventListener(type, (event) => window.seen.push(event.target.value), true);
+  }
+</script>`;
+
+// A page over HTTPS whose body is `markup`, on the server of `sites` (any host name: the
+// browser resolves every name to this machine).
+export function pageUrl(sites, markup, host = "localhost") {
+  return `https://${host}:${sites.port}/page?markup=${encodeURIComponent(markup)}`;
+}
+
+function render(url) {
+  if (url.pathname !== "/page") return null;
+  return `<!doctype html><html lang="de"><head><meta charset="utf-8"><title>Seite</title>
+${RECORDER}</head><body>${url.searchParams.get("markup")}</body></html>`;
+}
+
 // Serves site/: the same pages at https://localhost:A, at https://localhost:B (another origin
-// with the same host name, for the cross-origin frame) and at http://localhost:C.
+// with the same host name, for the cross-origin frame) and at http://localhost:C; and the pages
+// of pageUrl.
 export async function startSites(t) {
   const tls = selfSignedCertificate(tempDir(t, "tls"));
   const urls = {};
   const handler = (request, response) => {
-    const file = path.join(HERE, "site", path.basename(new URL(request.url, "http://x").pathname));
-    let body;
+    const url = new URL(request.url, "http://x");
+    const file = path.join(HERE, "site", path.basename(url.pathname));
+    let body = render(url);
     try {
-      body = readFileSync(file, "utf8").replaceAll("CROSS_ORIGIN", urls.crossOrigin);
+      body ??= readFileSync(file, "utf8")
+        .replaceAll("CROSS_ORIGIN", urls.crossOrigin)
+        .replaceAll("MAIN_ORIGIN", urls.https);
     } catch {
       response.writeHead(404).end();
       return;
@@ -89,6 +115,7 @@ export async function startSites(t) {
     http.createServer(handler),
   ];
   const [secure, crossOrigin, plain] = await Promise.all(servers.map(listen));
+  urls.port = secure;
   urls.https = `https://localhost:${secure}`;
   urls.crossOrigin = `https://localhost:${crossOrigin}`;
   urls.http = `http://localhost:${plain}`;
@@ -146,6 +173,7 @@ export async function launchBrowser(t, { vault } = {}) {
       "--no-first-run",
       "--disable-gpu",
       "--disable-quic",
+      "--host-resolver-rules=MAP * 127.0.0.1",
     ],
   });
   t.after(async () => {
@@ -225,4 +253,101 @@ export function askLineHost(vaultPath, requests) {
     });
     host.stdin.end(requests.map((request) => JSON.stringify(request) + "\n").join(""));
   });
+}
+
+export const MASTER = "korrekt-pferd-batterie";
+
+// A vault made through the line host with the given logins ({ host, username, password,
+// title }); resolves with its path, its master password and its recovery code.
+export async function makeVault(t, logins) {
+  const vaultPath = path.join(tempDir(t, "vault"), "tresor.json");
+  const { status, responses } = await askLineHost(vaultPath, [
+    { id: 1, op: "create", password: MASTER },
+    ...logins.map((login, i) => ({ id: i + 2, op: "put", title: "", ...login })),
+  ]);
+  const failed = responses.find((response) => !response.ok);
+  if (status !== 0 || failed) throw new Error(`vault not made: ${JSON.stringify(failed)}`);
+  return { vaultPath, password: MASTER, recoveryCode: responses[0].data.recoveryCode };
+}
+
+export async function waitForState(popup, state) {
+  await popup.locator(`#state[data-state="${state}"]`).waitFor();
+}
+
+// Unlocks through the popup's form, unless the vault is unlocked already.
+export async function unlock(popup, password = MASTER) {
+  await popup.locator("#state[data-state]").waitFor();
+  if ((await popup.locator("#state").getAttribute("data-state")) === "unlocked") return;
+  await popup.fill("#unlock-form [name=password]", password);
+  await popup.click("#unlock-form button[type=submit]");
+  await waitForState(popup, "unlocked");
+}
+
+// Runs the keyboard command's handler for a tab, as Chromium would on the key press (a test
+// hook, docs/browser.md#test-hooks); resolves with the fill's result.
+export function pressFillCommand(worker, tabId) {
+  return worker.evaluate(
+    async (id) => self.velkaron.onCommand("fill-login", await chrome.tabs.get(id)),
+    tabId,
+  );
+}
+
+// Runs `expression` (the source of an async function of no arguments) in the isolated world
+// of the extension's content scripts in the page's top frame, through the DevTools protocol,
+// as a content script would run it; resolves with its result.
+export async function inContentScript(context, page, expression) {
+  const cdp = await context.newCDPSession(page);
+  try {
+    const contexts = [];
+    cdp.on("Runtime.executionContextCreated", ({ context: created }) => contexts.push(created));
+    await cdp.send("Runtime.enable");
+    const world =
+      contexts.find(
+        (c) => c.auxData?.type === "isolated" && c.origin === `chrome-extension://${EXTENSION_ID}`,
+      ) ?? contexts.find((c) => c.auxData?.type === "isolated" && c.name === "Velkaron Tresor");
+    if (!world) throw new Error("no content script world in the page");
+    const { result, exceptionDetails } = await cdp.send("Runtime.evaluate", {
+      expression: `(${expression})()`,
+      contextId: world.id,
+      awaitPromise: true,
+      returnByValue: true,
+    });
+    if (exceptionDetails) throw new Error(exceptionDetails.exception?.description);
+    return result.value;
+  } finally {
+    await cdp.detach();
+  }
+}
+
+// Takes the clean-ups that a test's `t.after` would take, for a browser that the tests of one
+// file share; `close` runs them, the last first.
+export function sharedScope() {
+  const jobs = [];
+  return {
+    after: (job) => jobs.push(job),
+    close: async () => {
+      while (jobs.length > 0) await jobs.pop()();
+    },
+  };
+}
+
+// For the tests of one file: one browser on a vault made with `logins`, a tab showing the
+// site's login page and a popup acting on it, unlocked when asked. The object is filled in
+// before the first test.
+export function sharedSite(logins, { unlocked = false } = {}) {
+  const scope = sharedScope();
+  const shared = {};
+  before(async () => {
+    const sites = await startSites(scope);
+    const vault = await makeVault(scope, logins);
+    const browser = await launchBrowser(scope, { vault: vault.vaultPath });
+    const site = await browser.context.newPage();
+    await site.goto(`${sites.https}/login.html`);
+    const siteTab = await tabIdOf(browser.worker, site);
+    const popup = await openPopup(browser.context, siteTab);
+    if (unlocked) await unlock(popup);
+    Object.assign(shared, browser, vault, { sites, site, siteTab, popup });
+  });
+  after(() => scope.close());
+  return shared;
 }

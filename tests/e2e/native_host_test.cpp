@@ -193,6 +193,15 @@ TEST_F(NativeHost, InstallRegistersThisBinary) {
     EXPECT_EQ(nlohmann::json::parse(read_file(config_file()))["vault"], dir.file("t.json"));
 }
 
+TEST_F(NativeHost, InstallRefusesAVaultInAMissingFolder) {
+    const auto result = native({"install", "--browser", "chromium", "--manifest-dir",
+                                dir.file("hosts"), "--vault", dir.file("fehlt/t.json")},
+                               "");
+    EXPECT_EQ(result.status, 1);
+    EXPECT_EQ(result.out, "");
+    EXPECT_EQ(result.err, "Ordner des Tresors fehlt: " + dir.file("fehlt") + "\n");
+}
+
 TEST_F(NativeHost, InstallWithBadOptionsShowsTheUsage) {
     const auto result = native({"install", "--browser", "firefox"}, "");
     EXPECT_EQ(result.status, 2);

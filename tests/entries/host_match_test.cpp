@@ -2,6 +2,8 @@
 
 #include <gtest/gtest.h>
 
+#include <optional>
+
 #include "support/case_name.hpp"
 
 namespace velkaron {
@@ -12,6 +14,7 @@ struct HostCase {
     const char* stored;
     const char* requested;
     bool match;
+    std::optional<bool> before{};  // in the mended rows: the result before the mending
 };
 
 void PrintTo(const HostCase& c, std::ostream* out) {
@@ -68,6 +71,29 @@ INSTANTIATE_TEST_SUITE_P(
         HostCase{"NonAsciiUpperRequested", "bücher.de", "BÜCHER.de", false},
         HostCase{"AsciiFoldedBesideNonAscii", "bücher.de", "BüCHER.DE", true},
         HostCase{"NonAsciiUpperStored", "ÄRZTE.de", "ärzte.de", false}),
+    testing_support::CaseName{});
+
+// The rows whose result the mended rule changed, beside rows of the same shape it keeps: a
+// stored "www." no longer serves the parent's other subdomains, and an IP address has none.
+// `before` is what the rule gave before it was mended, for the reader.
+INSTANTIATE_TEST_SUITE_P(
+    Mended, HostMatch,
+    testing::Values(
+        // Changed.
+        HostCase{"WwwNotForSibling", "www.shop.test", "user-content.shop.test", false, true},
+        HostCase{"TwoWwwNotForSibling", "www.www.shop.test", "a.shop.test", false, true},
+        HostCase{"IpNotUnderShorterIp", "0.0.1", "127.0.0.1", false, true},
+        HostCase{"IpLastLabelDigits", "123", "host.123", false, true},
+        HostCase{"BracketedIpv6", "2.3.4]", "[::ffff:1.2.3.4]", false, true},
+        // Kept.
+        HostCase{"WwwForBareHost", "www.shop.test", "shop.test", true, true},
+        HostCase{"WwwForItself", "www.shop.test", "www.shop.test", true, true},
+        HostCase{"WwwForUpperCaseWww", "www.shop.test", "WWW.shop.test", true, true},
+        HostCase{"WwwForItsSubdomain", "www.shop.test", "login.www.shop.test", true, true},
+        HostCase{"BareForSubdomain", "shop.test", "user-content.shop.test", true, true},
+        HostCase{"IpForEqualIp", "127.0.0.1", "127.0.0.1", true, true},
+        HostCase{"Ipv6ForEqualIpv6", "[::1]", "[::1]", true, true},
+        HostCase{"DigitsInsideName", "shop.test", "7.shop.test", true, true}),
     testing_support::CaseName{});
 
 }  // namespace

@@ -94,7 +94,7 @@ class Install : public testing::Test {
 };
 
 TEST_F(Install, WritesManifestAndConfigurationAndAgainTheSame) {
-    const InstallRequest request{Browser::Chromium, "/srv/tresor.json", std::nullopt, false};
+    const InstallRequest request{Browser::Chromium, "/tresor.json", std::nullopt, false};
     const std::string config = config_path(context().dirs);
     EXPECT_EQ(run(request), (std::vector<std::string>{"geschrieben: " + config,
                                                       "geschrieben: " + manifest("chromium")}));
@@ -107,7 +107,7 @@ TEST_F(Install, WritesManifestAndConfigurationAndAgainTheSame) {
         "allowed_origins": ["chrome-extension://aaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaa/"]
     })"));
     EXPECT_EQ(nlohmann::json::parse(read_file(config)),
-              nlohmann::json::parse(R"({"vault":"/srv/tresor.json"})"));
+              nlohmann::json::parse(R"({"vault":"/tresor.json"})"));
 
     const std::string first = read_file(manifest("chromium")) + read_file(config);
     (void)run(request);
@@ -172,6 +172,18 @@ TEST_F(Install, FailuresNameTheFile) {
         run_install({Browser::Chromium, "/v.json", std::nullopt, false}, context());
     ASSERT_FALSE(unreadable.has_value());
     EXPECT_TRUE(unreadable.error().starts_with("Konfiguration beschädigt: ")) << unreadable.error();
+}
+
+TEST_F(Install, RefusesAVaultWhoseFolderIsMissingAndWritesNothing) {
+    write_file(dir.file("blocker"), "a file where a folder belongs");
+    for (const std::string& folder : {dir.file("missing"), dir.file("blocker")}) {
+        const auto done = run_install(
+            {Browser::Chromium, folder + "/tresor.json", std::nullopt, false}, context());
+        ASSERT_FALSE(done.has_value());
+        EXPECT_EQ(done.error(), "Ordner des Tresors fehlt: " + folder);
+    }
+    EXPECT_FALSE(std::filesystem::exists(config_path(context().dirs)));
+    EXPECT_FALSE(std::filesystem::exists(manifest("chromium")));
 }
 
 }  // namespace
