@@ -159,22 +159,17 @@ void print_stored(const Json& report, const Arguments&) {
 }
 
 Outcome<Json> run_ls(Session& session, const Arguments& args) {
+    constexpr std::array<const char*, 3> SEARCHED{"host", "username", "title"};
     auto list = ask_host(session, {{"op", "list"}});
     if (!list) return pass_on(std::move(list.error()));
-    const auto folded = [](std::string value) {
-        std::transform(value.begin(), value.end(), value.begin(),
-                       [](char c) { return c >= 'A' && c <= 'Z' ? char(c - 'A' + 'a') : c; });
-        return value;
-    };
-    const std::string filter = folded(args.filter.value_or(""));
+    const std::string filter = ascii_folded(args.filter.value_or(""));
     Json rows = Json::array();
     for (const Json& entry : *list) {
-        const bool shown =
-            std::any_of(std::array{"host", "username", "title"}.begin(),
-                        std::array{"host", "username", "title"}.end(), [&](const char* member) {
-                            return folded(text(entry, member)).find(filter) != std::string::npos;
-                        });
-        if (!shown) continue;
+        if (std::none_of(SEARCHED.begin(), SEARCHED.end(), [&](const char* member) {
+                return ascii_folded(text(entry, member)).find(filter) != std::string::npos;
+            })) {
+            continue;
+        }
         rows.push_back({{"host", entry["host"]},
                         {"username", entry["username"]},
                         {"title", entry["title"]},

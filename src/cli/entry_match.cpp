@@ -8,15 +8,6 @@
 namespace velkaron::cli {
 namespace {
 
-bool ascii_equal_folded(std::string_view a, std::string_view b) {
-    return a.size() == b.size() && std::equal(a.begin(), a.end(), b.begin(), [](char x, char y) {
-               const auto lower = [](char c) {
-                   return c >= 'A' && c <= 'Z' ? char(c - 'A' + 'a') : c;
-               };
-               return lower(x) == lower(y);
-           });
-}
-
 std::string_view text_of(const Json& summary, const char* member) {
     const auto found = summary.find(member);
     if (found == summary.end() || !found->is_string()) return {};
@@ -37,6 +28,14 @@ std::vector<const Json*> by_id(const Json& list, std::string_view id) {
 
 }  // namespace
 
+std::string ascii_folded(std::string_view text) {
+    std::string folded(text);
+    std::transform(folded.begin(), folded.end(), folded.begin(), [](char c) {
+        return c >= 'A' && c <= 'Z' ? static_cast<char>(c - 'A' + 'a') : c;
+    });
+    return folded;
+}
+
 std::string short_id(std::string_view id) {
     return std::string(id.substr(0, SHORT_ID_LEN));
 }
@@ -47,7 +46,7 @@ std::vector<const Json*> matching_entries(const Json& list, const EntryName& nam
     }
     std::vector<const Json*> found;
     for (const Json& summary : list) {
-        if (!ascii_equal_folded(text_of(summary, "host"), name.id_or_host)) continue;
+        if (ascii_folded(text_of(summary, "host")) != ascii_folded(name.id_or_host)) continue;
         if (name.username && text_of(summary, "username") != *name.username) continue;
         found.push_back(&summary);
     }

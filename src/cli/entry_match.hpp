@@ -31,4 +31,7 @@ struct EntryName {
 
 [[nodiscard]] std::string short_id(std::string_view id);
 
+// The text with ASCII capitals made small; other bytes as they are.
+[[nodiscard]] std::string ascii_folded(std::string_view text);
+
 }  // namespace velkaron::cli
