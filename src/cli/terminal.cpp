@@ -19,13 +19,26 @@ volatile sig_atomic_t tty_fd = -1;
 termios saved_mode;
 termios silent_mode;
 
+void install(int signal_number, void (*handler)(int), struct sigaction* previous) {
+    struct sigaction action {};
+    action.sa_handler = handler;
+    sigemptyset(&action.sa_mask);
+    (void)sigaction(signal_number, &action, previous);
+}
+
+// Turns the echo back on and lets the signal take its default effect. The signal is blocked
+// while its handler runs, so it is unblocked to take effect at once; only SIGTSTP comes back
+// here, after `fg`, and the prompt goes on without echo.
 void on_signal(int signal_number) {
     const int saved_errno = errno;
     if (tty_fd >= 0) (void)tcsetattr(tty_fd, TCSAFLUSH, &saved_mode);
-    std::signal(signal_number, SIG_DFL);
-    (void)std::raise(signal_number);
-    // Only SIGTSTP comes back here, after `fg`: the prompt goes on without echo.
-    std::signal(signal_number, on_signal);
+    install(signal_number, SIG_DFL, nullptr);
+    sigset_t just_this;
+    sigemptyset(&just_this);
+    sigaddset(&just_this, signal_number);
+    (void)sigprocmask(SIG_UNBLOCK, &just_this, nullptr);
+    (void)raise(signal_number);
+    install(signal_number, on_signal, nullptr);
     if (tty_fd >= 0) (void)tcsetattr(tty_fd, TCSAFLUSH, &silent_mode);
     errno = saved_errno;
 }
@@ -39,11 +52,8 @@ class SilentTerminal {
         silent_mode.c_lflag &= ~static_cast<tcflag_t>(ECHO | ECHONL);
         silent_mode.c_lflag |= ICANON;
         tty_fd = fd;
-        struct sigaction action {};
-        action.sa_handler = on_signal;
-        sigemptyset(&action.sa_mask);
         for (std::size_t i = 0; i < RESTORING_SIGNALS.size(); ++i) {
-            (void)sigaction(RESTORING_SIGNALS[i], &action, &previous_[i]);
+            install(RESTORING_SIGNALS[i], on_signal, &previous_[i]);
         }
         ok_ = tcsetattr(fd, TCSAFLUSH, &silent_mode) == 0;
     }

@@ -11,6 +11,11 @@ from support import MASTER, VELKARON, Vault, wait_for
 PASSWORD = "geheim-im-clip-1"
 
 
+def parent_of(pid):
+    with open(f"/proc/{pid}/stat") as f:
+        return int(f.read().rsplit(")", 1)[1].split()[1])
+
+
 def processes():
     """pid -> (command line, environment) of every process we may read."""
     found = {}
@@ -87,7 +92,7 @@ class Clipboard(unittest.TestCase):
             return [pid for pid, (cmdline, _) in processes().items()
                     if cmdline.startswith(b"/") and b"velkaron-vault\0" in cmdline
                     and self.vault.path.encode() in cmdline
-                    and open(f"/proc/{pid}/stat").read().split()[3] == str(client.pid)]
+                    and parent_of(pid) == client.pid]
 
         host = wait_for(host_of_client, "the client's host")[0]
         status, _, _ = self.vault.run("clip", "example.org", "--clear", "30", lines=[MASTER])
