@@ -72,6 +72,10 @@ Data run_change_password(HostState& state, const Request& request) {
     return with_flag(change_password(state, *request.password, *request.new_password), "changed");
 }
 
+Data run_reset_password(HostState& state, const Request& request) {
+    return with_flag(reset_password(state, *request.code, *request.new_password), "changed");
+}
+
 Data run_put(HostState& state, const Request& request) {
     const PutRequest put{
         .host = *request.host,
@@ -111,19 +115,20 @@ constexpr RequiredMember ENTRY_ID{&Request::entry_id, "Eintrags-Id"};
 constexpr RequiredMember HOST{&Request::host, "Host"};
 constexpr RequiredMember NONE{nullptr, ""};
 
-constexpr std::array<Operation, 12> OPERATIONS{{
+constexpr RequiredMember NEW_PASSWORD{&Request::new_password, "neues Passwort"};
+constexpr RequiredMember RECOVERY_CODE{&Request::code, "Wiederherstellungscode"};
+
+constexpr std::array<Operation, 13> OPERATIONS{{
     {"status", {NONE, NONE}, 0, nullptr, write_status},
     {"lock", {NONE, NONE}, 0, run_lock},
     {"create", {PASSWORD, NONE}, 1, run_create},
     {"unlock", {PASSWORD, NONE}, 1, run_unlock},
-    {"unlock-recovery",
-     {{{&Request::code, "Wiederherstellungscode"}, NONE}},
-     1,
-     run_unlock_recovery},
+    {"unlock-recovery", {RECOVERY_CODE, NONE}, 1, run_unlock_recovery},
     {"change-password",
-     {{{&Request::password, "altes Passwort"}, {&Request::new_password, "neues Passwort"}}},
+     {{{&Request::password, "altes Passwort"}, NEW_PASSWORD}},
      2,
      run_change_password},
+    {"reset-password", {RECOVERY_CODE, NEW_PASSWORD}, 2, run_reset_password},
     {"put", {HOST, PASSWORD}, 2, run_put},
     {"list", {NONE, NONE}, 0, nullptr, write_list},
     {"reveal", {ENTRY_ID, NONE}, 1, nullptr, write_reveal},

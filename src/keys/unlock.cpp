@@ -28,19 +28,35 @@ Status unlock_with_recovery(HostState& state, std::string_view code) {
     return state.unlock(std::move(*key));
 }
 
-// Once the current password has unlocked the vault it stays unlocked, whatever fails after.
-Status change_password(HostState& state, std::string_view current_password,
-                       std::string_view new_password) {
-    VELKARON_TRY(valid, check_new_master_password(new_password));
-    VELKARON_TRY(unlocked, unlock_vault(state, current_password));
+namespace {
+
+// Seals the vault key of an unlocked host under `new_password` and saves. Only the password's
+// records: on a file another client has changed meanwhile, its entries and recovery record
+// stay as they are there.
+Status rewrap_under(HostState& state, std::string_view new_password) {
     VELKARON_TRY(wrapped, wrap_vault_key(*state.key(), bytes_of(new_password), state.kdf_params()));
-    // Only the password's records: on a file another client has changed meanwhile, its
-    // entries and recovery record stay as they are there.
     return state.change_vault([&](VaultFile& target) -> Status {
         target.kdf = wrapped->kdf;
         target.wrapped_key = wrapped->sealed;
         return {};
     });
+}
+
+}  // namespace
+
+// Once the current password (or the code) has unlocked the vault it stays unlocked, whatever
+// fails after.
+Status change_password(HostState& state, std::string_view current_password,
+                       std::string_view new_password) {
+    VELKARON_TRY(valid, check_new_master_password(new_password));
+    VELKARON_TRY(unlocked, unlock_vault(state, current_password));
+    return rewrap_under(state, new_password);
+}
+
+Status reset_password(HostState& state, std::string_view code, std::string_view new_password) {
+    VELKARON_TRY(valid, check_new_master_password(new_password));
+    VELKARON_TRY(unlocked, unlock_with_recovery(state, code));
+    return rewrap_under(state, new_password);
 }
 
 }  // namespace velkaron
