@@ -1,6 +1,7 @@
-// velkaron-native chrome-extension://ID/: the vault host as a browser starts it for an
-// extension, serving one JSON request per native message with the vault its configuration
-// names. velkaron-native install …: registers it with a browser for the current user.
+// velkaron-native chrome-extension://ID/ (Chromium) or velkaron-native MANIFEST ID (Firefox):
+// the vault host as a browser starts it for an extension, serving one JSON request per native
+// message with the vault its configuration names. velkaron-native install …: registers it with a
+// browser for the current user.
 
 #include <unistd.h>
 
@@ -25,8 +26,10 @@ using namespace velkaron;
 
 constexpr std::string_view USAGE = "Aufruf: velkaron-native chrome-extension://<id>/";
 
-// The extension this build is made for (extension/extension-id.txt).
+// The extension this build is made for: its Chromium id (extension/extension-id.txt) and its
+// gecko id (extension/manifest.json).
 constexpr std::string_view BUILT_IN_EXTENSION_ID = VELKARON_EXTENSION_ID;
+constexpr std::string_view BUILT_IN_GECKO_ID = VELKARON_GECKO_ID;
 
 const char* environment(const char* name) {
     return std::getenv(name);
@@ -47,7 +50,8 @@ int install_command(std::span<const std::string_view> args) {
     if (!dirs) return refuse(dirs.error(), 1);
     auto binary = host_binary_path();
     if (!binary) return refuse(binary.error(), 1);
-    const InstallContext context{*dirs, *binary, std::string(BUILT_IN_EXTENSION_ID)};
+    const InstallContext context{
+        *dirs, *binary, {std::string(BUILT_IN_EXTENSION_ID), std::string(BUILT_IN_GECKO_ID)}};
     auto done = run_install(*request, context);
     if (!done) return refuse(done.error(), 1);
     std::string report;
@@ -62,11 +66,12 @@ int host(std::span<const std::string_view> args) {
     auto config = load_config(*dirs);
     if (!config) return refuse(config.error());
     if (args.empty()) return refuse(USAGE);
-    std::vector<std::string> allowed{std::string(BUILT_IN_EXTENSION_ID)};
+    std::vector<std::string> allowed{std::string(BUILT_IN_EXTENSION_ID),
+                                     std::string(BUILT_IN_GECKO_ID)};
     allowed.insert(allowed.end(), config->allowed_extensions.begin(),
                    config->allowed_extensions.end());
-    if (!origin_allowed(args[0], allowed)) {
-        return refuse("Erweiterung nicht zugelassen: " + std::string(args[0]));
+    if (!caller_allowed(args, allowed)) {
+        return refuse("Erweiterung nicht zugelassen: " + std::string(named_caller(args)));
     }
     auto vault = vault_to_serve(*dirs, *config);
     if (!vault) return refuse(vault.error());
