@@ -1,7 +1,7 @@
-// The service worker: holds the one port to the native host and answers the popup and the
-// content scripts.
+// The background (Chromium's service worker, Firefox's event page): holds the one port to the
+// native host and answers the popup and the content scripts.
 import { createAutofill } from "./autofill.js";
-import { clearClipboard, copyForAWhile } from "./clipboard.js";
+import { clearClipboard, copyForAWhile, installClipboardClearing } from "./clipboard.js";
 import { installLockPolicy } from "./lock_policy.js";
 import { NativeClient } from "./native_client.js";
 
@@ -36,6 +36,7 @@ async function lock() {
 }
 
 const lockPolicy = installLockPolicy(lock);
+installClipboardClearing();
 
 const POPUP_HANDLERS = {
   "velkaron:request": ({ op, members }) => {
