@@ -2,8 +2,8 @@
 // clipboard, so where the browser offers offscreen documents one does the writing; a
 // background page (Firefox's event page) writes itself. An alarm clears it, since a timer
 // does not outlive a background that the browser stops while idle.
+import { CLIPBOARD_CLEAR_SECONDS } from "../shared/constants.js";
 
-const CLEAR_AFTER_MS = 30_000;
 const CLEAR_ALARM = "velkaron:clear-clipboard";
 const OFFSCREEN_URL = "offscreen/clipboard.html";
 
@@ -13,7 +13,7 @@ async function writeThroughOffscreenDocument(text) {
     await chrome.offscreen.createDocument({
       url: OFFSCREEN_URL,
       reasons: ["CLIPBOARD"],
-      justification: "Passwort kopieren und nach 30 Sekunden löschen",
+      justification: `Passwort kopieren und nach ${CLIPBOARD_CLEAR_SECONDS} Sekunden löschen`,
     });
   }
   await chrome.runtime.sendMessage({ type: "velkaron:clipboard-write", text });
@@ -33,7 +33,7 @@ export async function clearClipboard() {
 
 export async function copyForAWhile(text) {
   await writeClipboard(text);
-  await chrome.alarms.create(CLEAR_ALARM, { when: Date.now() + CLEAR_AFTER_MS });
+  await chrome.alarms.create(CLEAR_ALARM, { when: Date.now() + CLIPBOARD_CLEAR_SECONDS * 1000 });
 }
 
 // The alarm wakes a stopped background, which must listen from its first run.

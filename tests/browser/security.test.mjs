@@ -19,7 +19,8 @@ const FILLED = { ...EMPTY_LOGIN_PAGE, username: LOGIN.username, password: LOGIN.
 // One request to the host as the popup sends it.
 function ask(popup, op, members = {}) {
   return popup.evaluate(
-    (type, operation, fields) => chrome.runtime.sendMessage({ type, op: operation, members: fields }),
+    (type, operation, fields) =>
+      chrome.runtime.sendMessage({ type, op: operation, members: fields }),
     "velkaron:request",
     op,
     members,
@@ -76,16 +77,19 @@ test(`no fill where it does not belong, in ${BROWSER}`, async (t) => {
     await plainPopup.close();
   });
 
-  await t.test("only the same-origin frame is filled, not a cross-origin or sandboxed one", async () => {
-    await site.goto(`${sites.https}/frames.html`);
-    const frames = {};
-    for (const id of ["same-origin", "cross-origin", "sandboxed"]) {
-      frames[id] = await frameOf(site, id);
-      await frames[id].waitForSelector("#password");
-    }
-    assert.equal(await pressFillCommand(session, siteTab), 1);
-    assert.deepEqual(await loginFields(frames["same-origin"]), FILLED);
-    assert.deepEqual(await loginFields(frames["cross-origin"]), EMPTY_LOGIN_PAGE);
-    assert.deepEqual(await loginFields(frames.sandboxed), EMPTY_LOGIN_PAGE);
-  });
+  await t.test(
+    "only the same-origin frame is filled, not a cross-origin or sandboxed one",
+    async () => {
+      await site.goto(`${sites.https}/frames.html`);
+      const frames = {};
+      for (const id of ["same-origin", "cross-origin", "sandboxed"]) {
+        frames[id] = await frameOf(site, id);
+        await frames[id].waitForSelector("#password");
+      }
+      assert.equal(await pressFillCommand(session, siteTab), 1);
+      assert.deepEqual(await loginFields(frames["same-origin"]), FILLED);
+      assert.deepEqual(await loginFields(frames["cross-origin"]), EMPTY_LOGIN_PAGE);
+      assert.deepEqual(await loginFields(frames.sandboxed), EMPTY_LOGIN_PAGE);
+    },
+  );
 });

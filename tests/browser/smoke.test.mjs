@@ -18,7 +18,9 @@ const USERNAME = "erika@example.org";
 const CLEAR_ALARM = "velkaron:clear-clipboard";
 // Firefox stops an event page idle for this long; short, so that the whole road runs under it.
 const IDLE_MS = 1500;
-const FIREFOX_ONLY = BROWSER !== "firefox" && "Firefox stops idle event pages; Chromium's service worker has no idle time to shorten";
+const FIREFOX_ONLY =
+  BROWSER !== "firefox" &&
+  "Firefox stops idle event pages; Chromium's service worker has no idle time to shorten";
 
 async function typeInto(page, selector, text) {
   await page.locator(selector).fill(text);
@@ -35,13 +37,17 @@ test(`the extension in ${BROWSER}`, async (t) => {
   });
   let stopAfterMs; // how long an idle event page ran before Firefox stopped it
 
-  await t.test("without a port to the host, an idle event page is stopped", { skip: FIREFOX_ONLY }, async () => {
-    await session.watchBackground();
-    const started = Date.now();
-    await session.waitForWatchedBackgroundStop();
-    stopAfterMs = Date.now() - started;
-    t.diagnostic(`Firefox stopped the idle event page after ${stopAfterMs} ms`);
-  });
+  await t.test(
+    "without a port to the host, an idle event page is stopped",
+    { skip: FIREFOX_ONLY },
+    async () => {
+      await session.watchBackground();
+      const started = Date.now();
+      await session.waitForWatchedBackgroundStop();
+      stopAfterMs = Date.now() - started;
+      t.diagnostic(`Firefox stopped the idle event page after ${stopAfterMs} ms`);
+    },
+  );
 
   const site = await session.newPage(`${sites.https}/login.html`);
   const siteTab = await session.tabIdOf(site);
@@ -97,7 +103,11 @@ test(`the extension in ${BROWSER}`, async (t) => {
   await t.test("the popup's fill puts exactly the stored login into the page", async () => {
     await clickButton(popup, "#site-logins li", "Einfüllen");
     await waitForText(popup, "#notice", /^Eingefüllt\.$/);
-    assert.deepEqual(await loginFields(site), { ...EMPTY_LOGIN_PAGE, username: USERNAME, password });
+    assert.deepEqual(await loginFields(site), {
+      ...EMPTY_LOGIN_PAGE,
+      username: USERNAME,
+      password,
+    });
     assert.deepEqual(await site.evaluate(() => window.seen), {
       input: ["username", "password"],
       change: ["username", "password"],
@@ -115,21 +125,25 @@ test(`the extension in ${BROWSER}`, async (t) => {
     await waitForState(popup, "unlocked");
   });
 
-  await t.test("while the port to the host is open, the event page and the unlocked vault stay", { skip: FIREFOX_ONLY }, async () => {
-    await waitForState(popup, "unlocked");
-    const [host] = nativeHostPids(binary("VELKARON_NATIVE"), session.configHome);
-    await session.watchBackground();
-    // Three times as long as an idle page lived above: nothing happening is what is checked.
-    const until = Date.now() + 3 * Math.max(stopAfterMs, IDLE_MS);
-    while (Date.now() < until) {
-      assert.equal(await session.watchedBackgroundStopped(), false);
-      await new Promise((resolve) => setTimeout(resolve, 100));
-    }
-    assert.deepEqual(nativeHostPids(binary("VELKARON_NATIVE"), session.configHome), [host]);
-    const again = await session.openPopup(siteTab);
-    await waitForState(again, "unlocked");
-    await again.close();
-  });
+  await t.test(
+    "while the port to the host is open, the event page and the unlocked vault stay",
+    { skip: FIREFOX_ONLY },
+    async () => {
+      await waitForState(popup, "unlocked");
+      const [host] = nativeHostPids(binary("VELKARON_NATIVE"), session.configHome);
+      await session.watchBackground();
+      // Three times as long as an idle page lived above: nothing happening is what is checked.
+      const until = Date.now() + 3 * Math.max(stopAfterMs, IDLE_MS);
+      while (Date.now() < until) {
+        assert.equal(await session.watchedBackgroundStopped(), false);
+        await new Promise((resolve) => setTimeout(resolve, 100));
+      }
+      assert.deepEqual(nativeHostPids(binary("VELKARON_NATIVE"), session.configHome), [host]);
+      const again = await session.openPopup(siteTab);
+      await waitForState(again, "unlocked");
+      await again.close();
+    },
+  );
 
   await t.test("after lock nothing is filled", async () => {
     await popup.click("#lock");
