@@ -70,6 +70,7 @@ async function launchChromium(dir, env, vaultPath) {
   return {
     browser,
     base,
+    hostArguments: [base],
     openPage: async (page, url) => {
       await page.goto(url);
     },
@@ -115,6 +116,10 @@ async function launchFirefox(dir, env, vaultPath, prefs) {
   return {
     browser,
     base,
+    hostArguments: [
+      path.join(env.HOME, ".mozilla/native-messaging-hosts/velkaron.vault.json"),
+      GECKO_ID,
+    ],
     openPage,
     evaluateInBackground: (source) =>
       backgroundDoor.evaluate(
@@ -161,6 +166,8 @@ export async function launchExtension(t, { vault, prefs = {} } = {}) {
     browser,
     vaultPath,
     configHome: env.XDG_CONFIG_HOME,
+    // What the browser is to start velkaron-native with, after the program's path.
+    hostArguments: launched.hostArguments,
     extensionUrl: (file) => base + file,
     // Runs `fn(background)` in the background's global (the service worker's `self`, or the
     // event page's window); `fn` travels as source, so it sees nothing of the test's scope

@@ -1,6 +1,7 @@
 // A user's road through the extension, in the browser VELKARON_BROWSER names, against the real
 // velkaron-native: create a vault, save a login, copy it, fill it, lock and unlock.
 import assert from "node:assert/strict";
+import { readFileSync } from "node:fs";
 import { test } from "node:test";
 import {
   BROWSER,
@@ -154,7 +155,10 @@ test(`the extension in ${BROWSER}`, async (t) => {
     assert.deepEqual(await loginFields(site), EMPTY_LOGIN_PAGE);
   });
 
-  await t.test("one host process served it all", () => {
-    assert.equal(nativeHostPids(binary("VELKARON_NATIVE"), session.configHome).length, 1);
+  await t.test("one host process served it all, started with the browser's arguments", () => {
+    const pids = nativeHostPids(binary("VELKARON_NATIVE"), session.configHome);
+    assert.equal(pids.length, 1);
+    const argv = readFileSync(`/proc/${pids[0]}/cmdline`, "utf8").split("\0").slice(1, -1);
+    assert.deepEqual(argv, session.hostArguments);
   });
 });
