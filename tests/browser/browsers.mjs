@@ -2,12 +2,11 @@
 // puppeteer-core (CDP for Chromium, WebDriver BiDi for Firefox), so that a test is written
 // once and runs in both. The browser comes from VELKARON_BROWSER ("chromium", the default, or
 // "firefox"), which ctest sets per entry.
-import { execFileSync } from "node:child_process";
 import { mkdtempSync, readFileSync, rmSync } from "node:fs";
 import { tmpdir } from "node:os";
 import path from "node:path";
 import puppeteer from "puppeteer-core";
-import { binary, EXTENSION_DIR, EXTENSION_ID } from "./harness.mjs";
+import { EXTENSION_DIR, EXTENSION_ID, registerHost } from "./harness.mjs";
 
 export const BROWSER = process.env.VELKARON_BROWSER ?? "chromium";
 
@@ -24,25 +23,12 @@ const EXECUTABLES = {
   firefox: "/usr/lib/firefox-esr/firefox-esr",
 };
 
-function registerHost(args, env) {
-  execFileSync(binary("VELKARON_NATIVE"), ["install", ...args], {
-    env,
-    stdio: ["ignore", "ignore", "inherit"],
-  });
-}
-
 async function launchChromium(dir, env, vaultPath) {
   const profile = path.join(dir, "profile");
   // In the profile's own folder, the way a user registers it for their own browser.
   registerHost(
-    [
-      "--browser",
-      "chromium",
-      "--manifest-dir",
-      path.join(profile, "NativeMessagingHosts"),
-      "--vault",
-      vaultPath,
-    ],
+    ["--browser", "chromium", "--manifest-dir", path.join(profile, "NativeMessagingHosts")],
+    vaultPath,
     env,
   );
   const browser = await puppeteer.launch({
@@ -82,7 +68,7 @@ async function launchChromium(dir, env, vaultPath) {
 
 async function launchFirefox(dir, env, vaultPath, prefs) {
   // Where Firefox looks first: ~/.mozilla/native-messaging-hosts/, under a HOME of the test's.
-  registerHost(["--browser", "firefox", "--vault", vaultPath], env);
+  registerHost(["--browser", "firefox"], vaultPath, env);
   const browser = await puppeteer.launch({
     browser: "firefox",
     executablePath: EXECUTABLES.firefox,

@@ -111,24 +111,15 @@ INSTANTIATE_TEST_SUITE_P(
                     "Konfiguration beschädigt: CONFIG: `vault` ist kein absoluter Pfad"}),
     testing_support::CaseName());
 
+// Each browser's arguments, for the built-in extension and for one the configuration allows.
 TEST_F(NativeHost, ExtensionsTheConfigurationAllowsAreServedToo) {
-    configure(R"({"allowed_extensions":[")" + OTHER_ID + R"("]})");
-    for (const std::string& origin : {ORIGIN, "chrome-extension://" + OTHER_ID + "/"}) {
-        const auto result = native({origin, "ignored"}, messages({STATUS}));
-        EXPECT_EQ(result.status, 0) << origin;
-        EXPECT_EQ(result.err, "");
-        EXPECT_EQ(
-            responses_of(result.out),
-            std::vector<std::string>{
-                R"({"id":1,"ok":true,"data":{"entries":0,"exists":false,"unlocked":false}})"});
-    }
-}
-
-TEST_F(NativeHost, FirefoxArgumentsServeTheBuiltInAndConfiguredGeckoIds) {
-    configure(R"({"allowed_extensions":[")" + OTHER_GECKO_ID + R"("]})");
-    for (const std::string& id : {std::string(VELKARON_GECKO_ID), OTHER_GECKO_ID}) {
-        const auto result = native(firefox_args(id), messages({STATUS}));
-        EXPECT_EQ(result.status, 0) << id;
+    configure(R"({"allowed_extensions":[")" + OTHER_ID + R"(",")" + OTHER_GECKO_ID + R"("]})");
+    for (const std::vector<std::string>& args : {std::vector<std::string>{ORIGIN, "ignored"},
+                                                 {"chrome-extension://" + OTHER_ID + "/"},
+                                                 firefox_args(VELKARON_GECKO_ID),
+                                                 firefox_args(OTHER_GECKO_ID)}) {
+        const auto result = native(args, messages({STATUS}));
+        EXPECT_EQ(result.status, 0) << args.back();
         EXPECT_EQ(result.err, "");
         EXPECT_EQ(
             responses_of(result.out),
