@@ -55,14 +55,13 @@ Data run_lock(HostState& state, const Request&) {
 }
 
 Data run_create(HostState& state, const Request& request) {
-    auto code = create_vault(state, *request.password);
-    if (!code) return fail(std::move(code.error()));
+    VELKARON_TRY(code, create_vault(state, *request.password));
     return Json{{"recoveryCode", secret_json(*code)}};
 }
 
 Data run_unlock(HostState& state, const Request& request) {
-    if (auto done = unlock_vault(state, *request.password); !done) return fail(done.error());
-    return Json{{"entries", state.vault->entries.size()}, {"unlocked", true}};
+    VELKARON_TRY(done, unlock_vault(state, *request.password));
+    return Json{{"entries", state.vault()->entries.size()}, {"unlocked", true}};
 }
 
 Data run_unlock_recovery(HostState& state, const Request& request) {
@@ -82,8 +81,7 @@ Data run_put(HostState& state, const Request& request) {
         .entry_id = request.entry_id ? std::optional<std::string_view>(request.entry_id->view())
                                      : std::nullopt,
     };
-    auto id = put_entry(state, put);
-    if (!id) return fail(std::move(id.error()));
+    VELKARON_TRY(id, put_entry(state, put));
     return Json{{"id", std::move(*id)}};
 }
 
