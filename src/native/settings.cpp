@@ -49,7 +49,8 @@ Status check_config(const NativeConfig& config) {
         return fail("`vault` ist kein absoluter Pfad");
     }
     for (const std::string& id : config.allowed_extensions) {
-        if (!is_extension_id(id)) return fail("`" + id + "` ist keine Erweiterungs-Id");
+        if (!is_extension_id(id) && !is_gecko_id(id))
+            return fail("`" + id + "` ist keine Erweiterungs-Id");
     }
     return {};
 }
@@ -59,7 +60,8 @@ Status check_config(const NativeConfig& config) {
 Result<BaseDirs> base_dirs(Getenv getenv) {
     VELKARON_TRY(config_home, base_dir(getenv, "XDG_CONFIG_HOME", ".config"));
     VELKARON_TRY(data_home, base_dir(getenv, "XDG_DATA_HOME", ".local/share"));
-    return BaseDirs{std::move(*config_home), std::move(*data_home)};
+    return BaseDirs{std::move(*config_home), std::move(*data_home),
+                    absolute_variable(getenv, "HOME").value_or("")};
 }
 
 std::string config_path(const BaseDirs& dirs) {
