@@ -11,17 +11,16 @@ using testing_support::EntriesTest;
 using testing_support::found_for;
 
 TEST_F(EntriesTest, ForHostAnswersMatchesInFileOrderWithTheStoredHost) {
-    store("1", "www.Example.com", "zed", 1, "p1");
+    store("1", "Example.com", "zed", 1, "p1");
     store("2", "login.example.com", "x");
-    store("3", "example.com", "amy", 1, "p3");
+    store("3", "www.example.com", "amy", 1, "p3");  // a sibling of login.example.com: not served
     store("4", "other.org", "x");
     const auto found = found_for(state, "WWW.login.example.com");
     ASSERT_TRUE(found) << found.error();
     EXPECT_EQ(
         found->dump(),
-        R"([{"host":"www.Example.com","id":"1","password":"p1","title":"","username":"zed"},)"
-        R"({"host":"login.example.com","id":"2","password":"secret","title":"","username":"x"},)"
-        R"({"host":"example.com","id":"3","password":"p3","title":"","username":"amy"}])");
+        R"([{"host":"Example.com","id":"1","password":"p1","title":"","username":"zed"},)"
+        R"({"host":"login.example.com","id":"2","password":"secret","title":"","username":"x"}])");
 }
 
 TEST_F(EntriesTest, ForHostWithoutMatchesIsAnEmptyArray) {
