@@ -47,21 +47,21 @@ Outcome<Json> HostLink::ask(Json request) {
     if (write_all(child_.input.get(), line) != 0) {
         return host_gone("velkaron-vault hat vorzeitig beendet");
     }
-    std::size_t end;
-    while ((end = received_.find('\n')) == SecretString::npos) {
-        char chunk[4096];
-        const ssize_t got = read_some(child_.output.get(), chunk, sizeof chunk);
-        if (got <= 0) return host_gone("velkaron-vault hat vorzeitig beendet");
-        received_.append(chunk, static_cast<std::size_t>(got));
-        sodium_memzero(chunk, sizeof chunk);
-    }
     Json answer;
-    try {
-        answer = Json::parse(std::string_view(received_).substr(0, end));
-    } catch (const Json::exception&) {
-        return host_gone("velkaron-vault antwortet unlesbar");
-    }
-    received_.erase(0, end + 1);
+    bool answered = false;
+    bool readable = false;
+    answers_.run([&](std::string_view answer_line, bool too_long) {
+        answered = true;
+        if (too_long) return false;
+        try {
+            answer = Json::parse(strip_line_ending(answer_line));
+            readable = true;
+        } catch (const Json::exception&) {
+        }
+        return false;  // one answer per request
+    });
+    if (!answered) return host_gone("velkaron-vault hat vorzeitig beendet");
+    if (!readable) return host_gone("velkaron-vault antwortet unlesbar");
     if (answer.value("ok", false)) return std::move(answer["data"]);
     return refused(answer.value("error", std::string("velkaron-vault antwortet unlesbar")));
 }

@@ -8,6 +8,7 @@
 #include "cli/child.hpp"
 #include "cli/outcome.hpp"
 #include "json/json.hpp"
+#include "protocol/line_reader.hpp"
 
 namespace velkaron::cli {
 
@@ -24,7 +25,7 @@ class HostLink {
     HostLink(HostLink&& other) noexcept
         : child_{std::exchange(other.child_.pid, -1), std::move(other.child_.input),
                  std::move(other.child_.output)},
-          received_(std::move(other.received_)),
+          answers_(std::move(other.answers_)),
           next_id_(other.next_id_) {}
     HostLink& operator=(HostLink&&) noexcept = delete;
     ~HostLink();
@@ -34,10 +35,10 @@ class HostLink {
     [[nodiscard]] Outcome<Json> ask(Json request);
 
   private:
-    explicit HostLink(Child child) : child_(std::move(child)) {}
+    explicit HostLink(Child child) : child_(std::move(child)), answers_(child_.output.get()) {}
 
     Child child_;
-    SecretString received_;  // bytes read past the last answer
+    LineReader answers_;
     std::uint64_t next_id_ = 1;
 };
 
