@@ -11,11 +11,15 @@ namespace velkaron {
 // Every failure below leaves the loaded vault and any key held before: a wrong password never
 // locks an unlocked vault.
 
+Result<VaultKey> key_for_password(const VaultFile& vault, std::string_view password) {
+    return unwrap_vault_key(vault.kdf, vault.wrapped_key, bytes_of(password),
+                            "Falsches Master-Passwort");
+}
+
 Status unlock_vault(HostState& state, std::string_view password) {
     const auto vault = loaded_or_read_vault(state);
     if (!vault) return fail(vault.error());
-    auto key = unwrap_vault_key((*vault)->kdf, (*vault)->wrapped_key, bytes_of(password),
-                                "Falsches Master-Passwort");
+    auto key = key_for_password(**vault, password);
     if (!key) return fail(std::move(key.error()));
     state.key = std::move(*key);  // the key held before is wiped as it is replaced
     return {};
