@@ -11,6 +11,8 @@
 #include "keys/create.hpp"
 #include "keys/unlock.hpp"
 #include "protocol/response.hpp"
+#include "transfer/export.hpp"
+#include "transfer/import.hpp"
 
 namespace velkaron {
 namespace {
@@ -108,12 +110,51 @@ Data run_generate(HostState&, const Request& request) {
     return Json{{"password", secret_json(generate_password(request.length))}};
 }
 
+Json conflicts_json(const std::vector<ImportConflict>& conflicts) {
+    Json items = Json::array();
+    for (const auto& conflict : conflicts) {
+        items.push_back({{"line", conflict.line},
+                         {"host", secret_json(conflict.host)},
+                         {"username", secret_json(conflict.username)}});
+    }
+    return items;
+}
+
+Json skipped_json(const std::vector<SkippedRow>& skipped) {
+    Json items = Json::array();
+    for (const auto& row : skipped) items.push_back({{"line", row.line}, {"reason", row.reason}});
+    return items;
+}
+
+Data run_import(HostState& state, const Request& request) {
+    // An empty file is told apart from a missing one, so `data` is not a required member.
+    if (!request.data) return fail("Datei fehlt");
+    auto summary = import_file(state, *request.data, request.replace.value_or(false));
+    if (!summary) return fail(std::move(summary.error()));
+    return Json{{"added", summary->added},
+                {"unchanged", summary->unchanged},
+                {"replaced", summary->replaced},
+                {"conflicts", conflicts_json(summary->conflicts)},
+                {"skipped", skipped_json(summary->skipped)},
+                {"notes_dropped", summary->notes_dropped}};
+}
+
+// The file holds every password; written into the line, it is not copied into a document.
+Status write_export(HostState& state, const Request& request, Writer& out) {
+    const auto csv = export_csv(state, *request.password);
+    if (!csv) return fail(csv.error());
+    out.raw(R"({"csv":)");
+    out.string(*csv);
+    out.raw("}");
+    return {};
+}
+
 constexpr RequiredMember PASSWORD{&Request::password, "Passwort"};
 constexpr RequiredMember ENTRY_ID{&Request::entry_id, "Eintrags-Id"};
 constexpr RequiredMember HOST{&Request::host, "Host"};
 constexpr RequiredMember NONE{nullptr, ""};
 
-constexpr std::array<Operation, 12> OPERATIONS{{
+constexpr std::array<Operation, 14> OPERATIONS{{
     {"status", {NONE, NONE}, 0, nullptr, write_status},
     {"lock", {NONE, NONE}, 0, run_lock},
     {"create", {PASSWORD, NONE}, 1, run_create},
@@ -132,6 +173,8 @@ constexpr std::array<Operation, 12> OPERATIONS{{
     {"delete", {ENTRY_ID, NONE}, 1, run_delete},
     {"for-host", {HOST, NONE}, 1, nullptr, write_for_host},
     {"generate", {NONE, NONE}, 0, run_generate},
+    {"import", {NONE, NONE}, 0, run_import},
+    {"export", {PASSWORD, NONE}, 1, nullptr, write_export},
 }};
 
 }  // namespace

@@ -17,6 +17,7 @@
 #include <thread>
 
 #include "base/posix.hpp"
+#include "crypto/base64.hpp"
 #include "crypto/bytes.hpp"
 #include "crypto/seal.hpp"
 #include "entries/entry.hpp"
@@ -435,6 +436,67 @@ INSTANTIATE_TEST_SUITE_P(
                   put(3, "e4"),
                   error(3, HALF_WRITTEN)}),
     testing_support::CaseName{});
+
+std::string import(int id, std::string_view file) {
+    return json{{"id", id}, {"op", "import"}, {"data", base64_encode(bytes_of(file))}}.dump();
+}
+
+constexpr char TWO_ROWS[] =
+    "name,url,username,password,note\n"
+    "Mine,https://mine.example/,,m,\n"
+    "Theirs,https://theirs.example/,,t,\n";
+
+// The import is planned on the vault in memory, then planned and made again on the file another
+// client wrote meanwhile: the login that client stored counts as unchanged, and both sides'
+// logins are on disk.
+TEST(SharedVault, AnImportWhileAnotherClientChangesTheFileLosesNeitherSide) {
+    TempDir dir;
+    const std::string path = dir.file("tresor.json");
+    testing_support::create_small_vault(path);
+    HostProcess host({path});
+    ASSERT_EQ(host.request(unlock(1)), ok(1, unlocked_with(0)));
+    ASSERT_EQ(host.request(put(1, "e1")), ok(1, R"({"id":"e1"})"));
+
+    SaveLock lock(path);
+    host.send(import(2, TWO_ROWS));
+    ASSERT_TRUE(lock.awaited_by(host.pid()));
+    Outsider(path).add("theirs", "theirs.example", "t").rename_over();
+    lock.release();
+
+    EXPECT_EQ(host.receive(), ok(2, R"({"added":1,"conflicts":[],"notes_dropped":[],)"
+                                    R"("replaced":0,"skipped":[],"unchanged":1})"));
+    const Logins on_disk = logins_in(path);
+    ASSERT_EQ(on_disk.size(), 3U);
+    EXPECT_EQ(on_disk[0], (Login{"e1", "pw-e1"}));
+    EXPECT_EQ(on_disk[1].password, "m");
+    EXPECT_EQ(on_disk[2], (Login{"theirs", "t"}));
+    EXPECT_EQ(host.wait(), 0);
+}
+
+// All or nothing also in memory: an import whose save is refused is not kept for a later save.
+TEST(SharedVault, AnImportThatIsNotSavedLeavesNothingInMemory) {
+    TempDir dir;
+    const std::string path = dir.file("tresor.json");
+    testing_support::create_small_vault(path);
+    HostProcess host({path});
+    ASSERT_EQ(host.request(unlock(1)), ok(1, unlocked_with(0)));
+    ASSERT_EQ(host.request(put(1, "e1")), ok(1, R"({"id":"e1"})"));
+    const std::string saved = read_file(path);
+
+    SaveLock lock(path);
+    host.send(import(2, TWO_ROWS));
+    ASSERT_TRUE(lock.awaited_by(host.pid()));
+    write_file(path + ".half", saved.substr(0, 40));
+    fs::rename(path + ".half", path);
+    lock.release();
+    EXPECT_EQ(host.receive(), error(2, HALF_WRITTEN));
+
+    write_file(path + ".whole", saved);
+    fs::rename(path + ".whole", path);
+    EXPECT_EQ(host.request(put(3, "e2")), ok(3, R"({"id":"e2"})"));
+    EXPECT_EQ(logins_in(path), (Logins{{"e1", "pw-e1"}, {"e2", "pw-e2"}}));
+    EXPECT_EQ(host.wait(), 0);
+}
 
 }  // namespace
 }  // namespace velkaron
