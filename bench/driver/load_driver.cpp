@@ -6,7 +6,9 @@
 // baseline host, another build of the same protocol, takes turns with the host in every run.
 //
 //   velkaron_load --host PATH --native PATH --ideal PATH [--baseline PATH] [--runs N]
-//                 --out FILE
+//                 [--only transfer] --out FILE
+//
+// --only transfer measures import and export alone, for a quick look at them.
 
 #include <array>
 #include <chrono>
@@ -20,12 +22,14 @@
 
 #include <nlohmann/json.hpp>
 
+#include "crypto/base64.hpp"
 #include "crypto/bytes.hpp"
 #include "crypto/derive_key.hpp"
 #include "crypto/random.hpp"
 #include "crypto/sodium.hpp"
 #include "figures.hpp"
 #include "floor.hpp"
+#include "import_floor.hpp"
 #include "measure.hpp"
 #include "prepared_vault.hpp"
 #include "stats.hpp"
@@ -61,6 +65,7 @@ constexpr std::string_view NEW_PASSWORD = "load-driver new password";
 constexpr std::array<std::string_view, 6> COMPARED{
     "status_rate", "unlock_10000", "list_10000", "for_host_10000", "put_by_id_10000", "put_10000"};
 constexpr double MIB = 1024.0 * 1024.0;
+constexpr std::size_t IMPORT_ROWS = 10'000;
 
 struct Options {
     std::string host;
@@ -68,6 +73,7 @@ struct Options {
     std::string ideal;
     std::string baseline;
     std::string out;
+    std::string only;
     int runs = 5;
 };
 
@@ -88,6 +94,8 @@ Options parse_options(int argc, char** argv) {
             options.out = value;
         else if (name == "--runs")
             options.runs = std::stoi(value);
+        else if (name == "--only" && value == "transfer")
+            options.only = value;
         else
             throw std::invalid_argument("unknown option " + std::string(name));
     }
@@ -95,7 +103,7 @@ Options parse_options(int argc, char** argv) {
         options.out.empty() || options.runs < 1) {
         throw std::invalid_argument(
             "usage: velkaron_load --host PATH --native PATH --ideal PATH [--baseline PATH] "
-            "[--runs N] --out FILE");
+            "[--runs N] [--only transfer] --out FILE");
     }
     return options;
 }
@@ -414,6 +422,46 @@ void measure_vault(const Options& options, const std::vector<Build>& builds,
     measure_native_list(options, vault, dir, figures);
 }
 
+// Import and export of IMPORT_ROWS logins on a fresh host on a copy of the empty vault, REPEATS
+// times: the import into the empty vault against its floor (sealing the same logins and one
+// save, in this process, right before), the same import again (all unchanged, nothing
+// written) and export against a `list` of the imported logins, export less a derive_key taken
+// right before it.
+void measure_transfer(const Options& options, const PreparedVault& empty, const TempDir& dir,
+                      Figures& figures) {
+    const std::string file = import_file(IMPORT_ROWS);
+    const std::string import = request("import", {{"data", base64_encode(bytes_of(file))}});
+    const std::string n = std::to_string(IMPORT_ROWS);
+    std::vector<double> floors, imports, again, lists, exports;
+    for (std::size_t i = 0; i < REPEATS; ++i) {
+        floors.push_back(
+            import_floor_ms(empty.path, empty.key, IMPORT_ROWS, dir.file("floor.vault")));
+        ChildProcess host(options.host, {copy_of(empty, dir.file("import.vault"))});
+        (void)timed_ms(host, request("unlock", {{"password", MASTER_PASSWORD}}));
+        imports.push_back(timed_ms(host, import));
+        again.push_back(timed_ms(host, import));
+        lists.push_back(timed_ms(host, request("list")));
+        const double derive = derive_key_ms();
+        exports.push_back(timed_ms(host, request("export", {{"password", MASTER_PASSWORD}})) -
+                          derive);
+        expect_clean_exit(host);
+    }
+    const std::string rows = " (" + n + " Chromium rows)";
+    figures.add("import_floor_" + n, "floor: seal the same logins, one save_vault" + rows, "ms",
+                median(floors));
+    figures.add("import_" + n, "import into an empty vault" + rows, "ms", median(imports));
+    figures.add("reimport_" + n, "the same import again, all unchanged" + rows, "ms",
+                median(again));
+    figures.add("import_list_" + n, "list of the imported logins" + rows, "ms", median(lists));
+    figures.add("export_" + n, "export − derive_key just before" + rows, "ms", median(exports));
+    add_ratio(figures, "import_floor_ratio_" + n, "import" + rows + " ÷ floor", "import_" + n,
+              "import_floor_" + n);
+    add_ratio(figures, "reimport_list_ratio_" + n, "import again" + rows + " ÷ list",
+              "reimport_" + n, "import_list_" + n);
+    add_ratio(figures, "export_list_ratio_" + n, "(export − derive_key)" + rows + " ÷ list",
+              "export_" + n, "import_list_" + n);
+}
+
 // This build, and the baseline where there is one: taking turns, the baseline first in every
 // other run, so that neither always meets the warmer caches.
 std::vector<Build> builds_of_run(const Options& options, int run, Figures& figures,
@@ -436,9 +484,12 @@ int run(int argc, char** argv) {
     const Options options = parse_options(argc, argv);
     init_sodium();
     TempDir dir;
+    std::cerr << "preparing an empty vault\n";
+    const PreparedVault empty = prepare_vault(dir.file("prepared-0"), 0);
     std::vector<PreparedVault> vaults;
     std::vector<EntryFloor> floors;
     for (const std::size_t count : ENTRY_COUNTS) {
+        if (!options.only.empty()) break;
         std::cerr << "preparing a vault of " << count << " logins\n";
         vaults.push_back(prepare_vault(dir.file("prepared-" + std::to_string(count)), count));
         floors.push_back(floor_of(vaults.back()));
@@ -446,6 +497,8 @@ int run(int argc, char** argv) {
     Figures figures, baseline, versus;
     for (int r = 1; r <= options.runs; ++r) {
         std::cerr << "run " << r << " of " << options.runs << '\n';
+        measure_transfer(options, empty, dir, figures);
+        if (!options.only.empty()) continue;
         const std::vector<Build> builds = builds_of_run(options, r, figures, baseline);
         measure_status(options, builds, vaults.front().path, figures);
         measure_native_status(options, vaults.front().path, dir, figures);
