@@ -5,8 +5,9 @@ import { clearClipboard, copyForAWhile } from "./clipboard.js";
 import { installLockPolicy } from "./lock_policy.js";
 import { NativeClient } from "./native_client.js";
 
-// The operations the popup may send to the host as they are. `for-host` is not among them:
-// passwords for pages reach only the frames being filled.
+// The operations the extension's pages (the popup, the management page) may send to the host
+// as they are. `for-host` is not among them: passwords for pages reach only the frames being
+// filled.
 const POPUP_OPERATIONS = new Set([
   "status",
   "create",
@@ -19,6 +20,8 @@ const POPUP_OPERATIONS = new Set([
   "reveal",
   "delete",
   "generate",
+  "import",
+  "export",
 ]);
 
 // Tells open popups to show the vault's state anew.
