@@ -131,10 +131,11 @@ Data run_import(HostState& state, const Request& request) {
     if (!request.data) return fail("Datei fehlt");
     auto summary = import_file(state, *request.data, request.replace.value_or(false));
     if (!summary) return fail(std::move(summary.error()));
-    return Json{{"added", summary->added},
-                {"unchanged", summary->unchanged},
-                {"replaced", summary->replaced},
-                {"conflicts", conflicts_json(summary->conflicts)},
+    const ImportCounts& counts = summary->counts;
+    return Json{{"added", counts.added},
+                {"unchanged", counts.unchanged},
+                {"replaced", counts.replaced},
+                {"conflicts", conflicts_json(counts.conflicts)},
                 {"skipped", skipped_json(summary->skipped)},
                 {"notes_dropped", summary->notes_dropped}};
 }

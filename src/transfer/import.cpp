@@ -73,11 +73,7 @@ Status make_writes(const HostState& state, VaultFile& vault, std::span<const Imp
 }
 
 ImportSummary summary_of(ImportPlan&& plan, MappedRows&& rows) {
-    return ImportSummary{plan.added,
-                         plan.unchanged,
-                         plan.replaced,
-                         std::move(plan.conflicts),
-                         std::move(rows.skipped),
+    return ImportSummary{std::move(plan.counts), std::move(rows.skipped),
                          std::move(rows.notes_dropped)};
 }
 

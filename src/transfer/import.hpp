@@ -16,10 +16,7 @@ inline constexpr std::size_t MAX_IMPORT_BYTES = std::size_t{16} * 1024 * 1024;
 
 // What an import did, as its answer reports it.
 struct ImportSummary {
-    std::size_t added = 0;
-    std::size_t unchanged = 0;
-    std::size_t replaced = 0;
-    std::vector<ImportConflict> conflicts;
+    ImportCounts counts;
     std::vector<SkippedRow> skipped;
     std::vector<std::size_t> notes_dropped;
 };

@@ -64,11 +64,11 @@ ImportPlan plan_import(const HostState& state, const VaultFile& vault,
             holder.password = login.password;
             holder.write = plan.writes.size();
             plan.writes.push_back({i, std::nullopt});
-            ++plan.added;
+            ++plan.counts.added;
         } else if (holder.password == login.password) {
-            ++plan.unchanged;
+            ++plan.counts.unchanged;
         } else if (!replace) {
-            plan.conflicts.push_back({login.line, login.host, login.username});
+            plan.counts.conflicts.push_back({login.line, login.host, login.username});
         } else {
             holder.password = login.password;
             if (holder.write) {
@@ -77,7 +77,7 @@ ImportPlan plan_import(const HostState& state, const VaultFile& vault,
                 holder.write = plan.writes.size();
                 plan.writes.push_back({i, holder.stored});
             }
-            ++plan.replaced;
+            ++plan.counts.replaced;
         }
     }
     return plan;

@@ -25,13 +25,18 @@ struct PlannedWrite {
     std::optional<std::size_t> stored;
 };
 
-// What an import does to one vault. Every login counts once: added, unchanged, replaced or a
-// conflict.
-struct ImportPlan {
+// How the imported logins stand to a vault. Every login counts once: added, unchanged,
+// replaced or a conflict.
+struct ImportCounts {
     std::size_t added = 0;
     std::size_t unchanged = 0;
     std::size_t replaced = 0;
     std::vector<ImportConflict> conflicts;
+};
+
+// What an import does to one vault.
+struct ImportPlan {
+    ImportCounts counts;
     std::vector<PlannedWrite> writes;
 };
 

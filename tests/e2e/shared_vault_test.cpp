@@ -446,25 +446,39 @@ constexpr char TWO_ROWS[] =
     "Mine,https://mine.example/,,m,\n"
     "Theirs,https://theirs.example/,,t,\n";
 
+// A host that has stored e1 sends an import of TWO_ROWS, and the vault file changes while the
+// import's save waits for the lock.
+class ImportWhileTheSaveWaits : public testing::Test {
+  protected:
+    ImportWhileTheSaveWaits() {
+        testing_support::create_small_vault(path);
+        EXPECT_EQ(host.request(unlock(1)), ok(1, unlocked_with(0)));
+        EXPECT_EQ(host.request(put(1, "e1")), ok(1, R"({"id":"e1"})"));
+    }
+
+    // The import's response, after `change` has changed the file.
+    std::optional<std::string> import_while(const std::function<void()>& change) {
+        SaveLock lock(path);
+        host.send(import(2, TWO_ROWS));
+        EXPECT_TRUE(lock.awaited_by(host.pid()));
+        change();
+        lock.release();
+        return host.receive();
+    }
+
+    TempDir dir;
+    std::string path = dir.file("tresor.json");
+    HostProcess host{{path}};
+};
+
 // The import is planned on the vault in memory, then planned and made again on the file another
 // client wrote meanwhile: the login that client stored counts as unchanged, and both sides'
 // logins are on disk.
-TEST(SharedVault, AnImportWhileAnotherClientChangesTheFileLosesNeitherSide) {
-    TempDir dir;
-    const std::string path = dir.file("tresor.json");
-    testing_support::create_small_vault(path);
-    HostProcess host({path});
-    ASSERT_EQ(host.request(unlock(1)), ok(1, unlocked_with(0)));
-    ASSERT_EQ(host.request(put(1, "e1")), ok(1, R"({"id":"e1"})"));
-
-    SaveLock lock(path);
-    host.send(import(2, TWO_ROWS));
-    ASSERT_TRUE(lock.awaited_by(host.pid()));
-    Outsider(path).add("theirs", "theirs.example", "t").rename_over();
-    lock.release();
-
-    EXPECT_EQ(host.receive(), ok(2, R"({"added":1,"conflicts":[],"notes_dropped":[],)"
-                                    R"("replaced":0,"skipped":[],"unchanged":1})"));
+TEST_F(ImportWhileTheSaveWaits, AnotherClientsChangeAndTheImportAreBothKept) {
+    EXPECT_EQ(
+        import_while([&] { Outsider(path).add("theirs", "theirs.example", "t").rename_over(); }),
+        ok(2, R"({"added":1,"conflicts":[],"notes_dropped":[],)"
+              R"("replaced":0,"skipped":[],"unchanged":1})"));
     const Logins on_disk = logins_in(path);
     ASSERT_EQ(on_disk.size(), 3U);
     EXPECT_EQ(on_disk[0], (Login{"e1", "pw-e1"}));
@@ -474,23 +488,13 @@ TEST(SharedVault, AnImportWhileAnotherClientChangesTheFileLosesNeitherSide) {
 }
 
 // All or nothing also in memory: an import whose save is refused is not kept for a later save.
-TEST(SharedVault, AnImportThatIsNotSavedLeavesNothingInMemory) {
-    TempDir dir;
-    const std::string path = dir.file("tresor.json");
-    testing_support::create_small_vault(path);
-    HostProcess host({path});
-    ASSERT_EQ(host.request(unlock(1)), ok(1, unlocked_with(0)));
-    ASSERT_EQ(host.request(put(1, "e1")), ok(1, R"({"id":"e1"})"));
+TEST_F(ImportWhileTheSaveWaits, AnImportThatIsNotSavedLeavesNothingInMemory) {
     const std::string saved = read_file(path);
-
-    SaveLock lock(path);
-    host.send(import(2, TWO_ROWS));
-    ASSERT_TRUE(lock.awaited_by(host.pid()));
-    write_file(path + ".half", saved.substr(0, 40));
-    fs::rename(path + ".half", path);
-    lock.release();
-    EXPECT_EQ(host.receive(), error(2, HALF_WRITTEN));
-
+    EXPECT_EQ(import_while([&] {
+                  write_file(path + ".half", saved.substr(0, 40));
+                  fs::rename(path + ".half", path);
+              }),
+              error(2, HALF_WRITTEN));
     write_file(path + ".whole", saved);
     fs::rename(path + ".whole", path);
     EXPECT_EQ(host.request(put(3, "e2")), ok(3, R"({"id":"e2"})"));

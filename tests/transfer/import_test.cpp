@@ -147,11 +147,12 @@ TEST_P(ImportMerge, CountsConflictsAndStores) {
     store("s1", ERIKA.host, ERIKA.username, ERIKA.created_at, ERIKA.password, ERIKA.title);
     const auto summary = import_file(state, base64_of(HEADER + c.rows), c.replace);
     ASSERT_TRUE(summary.has_value()) << summary.error();
-    EXPECT_EQ(summary->added, c.added);
-    EXPECT_EQ(summary->unchanged, c.unchanged);
-    EXPECT_EQ(summary->replaced, c.replaced);
+    const ImportCounts& counts = summary->counts;
+    EXPECT_EQ(counts.added, c.added);
+    EXPECT_EQ(counts.unchanged, c.unchanged);
+    EXPECT_EQ(counts.replaced, c.replaced);
     std::vector<Conflict> conflicts;
-    for (const auto& conflict : summary->conflicts) {
+    for (const auto& conflict : counts.conflicts) {
         conflicts.push_back({conflict.line, std::string(conflict.host.view()),
                              std::string(conflict.username.view())});
     }
