@@ -71,7 +71,9 @@ TEST(Base64, AgreesWithLibsodiumOnRandomAndDamagedText) {
         // The decoder for secrets takes the same texts to the same bytes.
         const auto secret = base64_decode_secret(text);
         ASSERT_EQ(secret.has_value(), decoded.has_value()) << text;
-        if (secret) EXPECT_EQ(std::vector<unsigned char>(secret->begin(), secret->end()), *decoded);
+        if (secret) {
+            EXPECT_EQ(std::vector<unsigned char>(secret->begin(), secret->end()), *decoded);
+        }
         if (round % 4 == 0) {
             EXPECT_EQ(base64_decode(text), bytes);
         }
