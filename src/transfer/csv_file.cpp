@@ -111,8 +111,10 @@ class Reader {
 
     static void on_row(int /*unused*/, void* self) {
         auto& reader = *static_cast<Reader*>(self);
+        const std::size_t width = reader.fields_.size();
         reader.rows_.push_back(CsvRow{reader.row_start_, std::move(reader.fields_)});
         reader.fields_ = {};
+        reader.fields_.reserve(width);  // rows are as wide as the header, or refused
         reader.row_start_ = 0;
     }
 

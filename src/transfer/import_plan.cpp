@@ -8,46 +8,58 @@
 namespace velkaron {
 namespace {
 
-// Host folded to ASCII lower case, a NUL, the user name: hosts that differ only in case name
-// the same site, as the browser's lower-case hostname does.
-SecretString login_key(std::string_view host, std::string_view username) {
-    SecretString key;
-    key.reserve(host.size() + 1 + username.size());
-    for (const char c : host) key += c >= 'A' && c <= 'Z' ? static_cast<char>(c + ('a' - 'A')) : c;
-    key += '\0';
-    key += username;
-    return key;
-}
+// A login's host and user name. Imported hosts are in lower case already, as login_host
+// gives them; a stored host is folded to ASCII lower case before it is looked up, so that
+// hosts that differ only in case name the same site.
+struct LoginKey {
+    std::string_view host;
+    std::string_view username;
+
+    friend bool operator==(const LoginKey&, const LoginKey&) = default;
+};
 
 struct KeyHash {
-    std::size_t operator()(const SecretString& key) const noexcept {
-        return std::hash<std::string_view>{}(key.view());
+    std::size_t operator()(const LoginKey& key) const noexcept {
+        const std::hash<std::string_view> hash;
+        return hash(key.host) * 31 + hash(key.username);
     }
 };
 
 // The login that stands for a host and user name so far: a stored entry, a planned write,
 // or both when the write replaces that entry.
 struct Holder {
-    SecretString password;
     std::optional<std::size_t> stored;
+    SecretString stored_password;
+    const SecretString* password = nullptr;  // the login's password so far; none: no login yet
     std::optional<std::size_t> write;
 };
 
-using Holders = std::unordered_map<SecretString, Holder, KeyHash>;
+// Keyed by views of the imported logins' texts, which outlive the plan.
+using Holders = std::unordered_map<LoginKey, Holder, KeyHash>;
 
-// Entries that fail to open are passed over, as put's search passes them over: a damaged
-// entry must not stop an import.
-Holders stored_holders(const HostState& state, const VaultFile& vault) {
-    Holders holders;
-    holders.reserve(vault.entries.size());
+void fold_into(SecretString& folded, std::string_view host) {
+    folded.clear();
+    for (const char c : host) {
+        folded += c >= 'A' && c <= 'Z' ? static_cast<char>(c + ('a' - 'A')) : c;
+    }
+}
+
+// The first stored login of each imported host and user name. Entries that fail to open are
+// passed over, as put's search passes them over: a damaged entry must not stop an import.
+void find_stored(const HostState& state, const VaultFile& vault, Holders& holders) {
     EntryOpener opener(state);
+    SecretString folded;
     for (std::size_t i = 0; i < vault.entries.size(); ++i) {
         const auto entry = opener.open(vault.entries[i]);
         if (!entry) continue;
-        holders.try_emplace(login_key((*entry)->host.view(), (*entry)->username.view()),
-                            Holder{(*entry)->password, i, std::nullopt});
+        fold_into(folded, (*entry)->host.view());
+        const auto found = holders.find(LoginKey{folded.view(), (*entry)->username.view()});
+        if (found == holders.end() || found->second.stored) continue;
+        Holder& holder = found->second;
+        holder.stored = i;
+        holder.stored_password = (*entry)->password;
+        holder.password = &holder.stored_password;
     }
-    return holders;
 }
 
 }  // namespace
@@ -55,22 +67,27 @@ Holders stored_holders(const HostState& state, const VaultFile& vault) {
 ImportPlan plan_import(const HostState& state, const VaultFile& vault,
                        std::span<const ImportedLogin> logins, bool replace) {
     ImportPlan plan;
-    Holders holders = stored_holders(state, vault);
+    if (logins.empty()) return plan;
+    Holders holders;
+    holders.reserve(logins.size());
+    for (const ImportedLogin& login : logins) {
+        holders.try_emplace(LoginKey{login.host.view(), login.username.view()});
+    }
+    find_stored(state, vault, holders);
     for (std::size_t i = 0; i < logins.size(); ++i) {
         const ImportedLogin& login = logins[i];
-        auto [it, fresh] = holders.try_emplace(login_key(login.host.view(), login.username.view()));
-        Holder& holder = it->second;
-        if (fresh) {
-            holder.password = login.password;
+        Holder& holder = holders.find(LoginKey{login.host.view(), login.username.view()})->second;
+        if (holder.password == nullptr) {
+            holder.password = &login.password;
             holder.write = plan.writes.size();
             plan.writes.push_back({i, std::nullopt});
             ++plan.counts.added;
-        } else if (holder.password == login.password) {
+        } else if (*holder.password == login.password) {
             ++plan.counts.unchanged;
         } else if (!replace) {
             plan.counts.conflicts.push_back({login.line, login.host, login.username});
         } else {
-            holder.password = login.password;
+            holder.password = &login.password;
             if (holder.write) {
                 plan.writes[*holder.write].login = i;
             } else {

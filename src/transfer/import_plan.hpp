@@ -40,9 +40,10 @@ struct ImportPlan {
     std::vector<PlannedWrite> writes;
 };
 
-// Compares `logins`, in order, with the stored entries that open and with the logins before
-// them, by host (ASCII case folded) and user name: the same password is unchanged, another one
-// a conflict that keeps the login already there, or with `replace` takes its place.
+// Compares `logins` (hosts in lower case, as login_host gives them), in order, with the stored
+// entries that open and with the logins before them, by host (ASCII case folded) and user name: the
+// same password is unchanged, another one a conflict that keeps the login already there, or with
+// `replace` takes its place.
 [[nodiscard]] ImportPlan plan_import(const HostState& state, const VaultFile& vault,
                                      std::span<const ImportedLogin> logins, bool replace);
 
