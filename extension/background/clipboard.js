@@ -1,7 +1,7 @@
 // Copies a secret to the clipboard and clears it again after a while. A service worker has no
 // clipboard, so an offscreen document does the writing.
+import { CLIPBOARD_CLEAR_SECONDS } from "../shared/constants.js";
 
-const CLEAR_AFTER_MS = 30_000;
 const OFFSCREEN_URL = "offscreen/clipboard.html";
 
 let clearTimer = null;
@@ -12,7 +12,7 @@ async function writeClipboard(text) {
     await chrome.offscreen.createDocument({
       url: OFFSCREEN_URL,
       reasons: ["CLIPBOARD"],
-      justification: "Passwort kopieren und nach 30 Sekunden löschen",
+      justification: `Passwort kopieren und nach ${CLIPBOARD_CLEAR_SECONDS} Sekunden löschen`,
     });
   }
   await chrome.runtime.sendMessage({ type: "velkaron:clipboard-write", text });
@@ -28,5 +28,5 @@ export async function clearClipboard() {
 export async function copyForAWhile(text) {
   clearTimeout(clearTimer);
   await writeClipboard(text);
-  clearTimer = setTimeout(clearClipboard, CLEAR_AFTER_MS);
+  clearTimer = setTimeout(clearClipboard, CLIPBOARD_CLEAR_SECONDS * 1000);
 }

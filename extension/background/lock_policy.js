@@ -1,15 +1,10 @@
 // When the extension locks the vault by itself: after the system has been idle or locked for
 // the configured time, and when the last browser window closes.
 
-export const IDLE_MINUTES_KEY = "idleLockMinutes";
-const DEFAULT_IDLE_MINUTES = 10;
+import { IDLE_MINUTES_KEY } from "../shared/constants.js";
+import { idleMinutes } from "../shared/idle_setting.js";
 
-export async function idleMinutes() {
-  const stored = await chrome.storage.local.get(IDLE_MINUTES_KEY);
-  return stored[IDLE_MINUTES_KEY] ?? DEFAULT_IDLE_MINUTES;
-}
-
-// Registers the listeners and returns them, so that a test can call them directly.
+// Registers the listeners and returns them for the test hook (docs/browser.md#test-hooks).
 export function installLockPolicy(lock) {
   const applyIdleMinutes = async () => chrome.idle.setDetectionInterval((await idleMinutes()) * 60);
 

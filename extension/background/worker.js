@@ -90,6 +90,6 @@ async function onCommand(command, tab) {
 }
 chrome.commands.onCommand.addListener(onCommand);
 
-// For the browser tests, which cannot press keys outside a page, make the system idle or
-// wait half a minute for the clipboard to be cleared.
+// A test hook (docs/browser.md#test-hooks): the handlers the browser would run on a key press,
+// an idle report, a closed window and the clipboard's timer.
 self.velkaron = { onCommand, clearClipboard, ...lockPolicy };

@@ -15,9 +15,8 @@ export const fill = (tabId, entryId) => send("velkaron:fill", { tabId, entryId }
 export const copyPassword = (entryId) => send("velkaron:copy-password", { entryId });
 export const copyRecoveryCode = (code) => send("velkaron:copy-recovery-code", { code });
 
-// The tab the popup acts on. A popup acts on the active tab of its window. The same page
-// opened as a tab of its own (as the browser tests do) names its target as ?tab=<id>; only
-// an extension tab can be that page, since it is not reachable from the web.
+// The tab the popup acts on: the active tab of its window. Opened as a tab of its own, the
+// page acts on the tab named by ?tab=<id>, a test hook (docs/browser.md#test-hooks).
 export async function targetTabId() {
   const self = await chrome.tabs.getCurrent();
   if (self) {

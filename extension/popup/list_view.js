@@ -1,10 +1,10 @@
 // Every stored login, searchable. A vault may hold ten thousand logins, so only the rows in
 // sight are in the document, and searching is one pass over prepared lower-case texts.
+import { CLIPBOARD_CLEAR_SECONDS } from "../shared/constants.js";
 import { copyPassword, request } from "./api.js";
 import { editLogin } from "./editor.js";
 import { button, byId, notify } from "./ui.js";
 
-const ROW_HEIGHT = 74; // px, as in popup.css
 const SPARE_ROWS = 6; // rendered above and below the visible ones, so scrolling shows no gap
 
 let logins = []; // summaries from `list`, each with its search text
@@ -12,6 +12,7 @@ let shown = []; // the logins matching the search
 const revealed = new Map(); // entry id -> password, while the popup is open
 const armedDeletes = new Set(); // entry ids whose delete button was clicked once
 let onChanged = async () => {};
+let rowHeight = 0; // px, popup.css's --row-height
 
 function matches(query) {
   const needle = query.trim().toLowerCase();
@@ -41,7 +42,9 @@ function rowFor(login) {
     }),
     button("Kopieren", async () => {
       await copyPassword(login.id);
-      notify("Passwort kopiert; die Zwischenablage wird in 30 Sekunden geleert.");
+      notify(
+        `Passwort kopiert; die Zwischenablage wird in ${CLIPBOARD_CLEAR_SECONDS} Sekunden geleert.`,
+      );
     }),
     button("Bearbeiten", async () => editLogin(await request("reveal", { entry_id: login.id }))),
     button(armedDeletes.has(login.id) ? "Wirklich löschen?" : "Löschen", async () => {
@@ -62,13 +65,13 @@ function rowFor(login) {
 
 function renderRows() {
   const viewport = byId("list-viewport");
-  const count = Math.ceil(viewport.clientHeight / ROW_HEIGHT) + 2 * SPARE_ROWS;
+  const count = Math.ceil(viewport.clientHeight / rowHeight) + 2 * SPARE_ROWS;
   // A search that shrank the list can leave the viewport scrolled past the new end until the
   // browser clamps it: the window then starts no later than the last full one.
-  const scrolled = Math.max(0, Math.floor(viewport.scrollTop / ROW_HEIGHT) - SPARE_ROWS);
+  const scrolled = Math.max(0, Math.floor(viewport.scrollTop / rowHeight) - SPARE_ROWS);
   const first = Math.min(scrolled, Math.max(0, shown.length - count));
   const rows = byId("list-rows");
-  rows.style.transform = `translateY(${first * ROW_HEIGHT}px)`;
+  rows.style.transform = `translateY(${first * rowHeight}px)`;
   rows.replaceChildren(...shown.slice(first, first + count).map(rowFor));
 }
 
@@ -76,15 +79,17 @@ function applySearch() {
   shown = matches(byId("list-search").value);
   byId("list-count").textContent =
     shown.length === logins.length ? `${logins.length}` : `${shown.length} von ${logins.length}`;
-  byId("list-spacer").style.height = `${shown.length * ROW_HEIGHT}px`;
+  byId("list-spacer").style.height = `${shown.length * rowHeight}px`;
   renderRows();
 }
 
 // `changed` runs after a delete, to show the changed lists.
 export function wireList(changed) {
   onChanged = changed;
+  const viewport = byId("list-viewport");
+  rowHeight = Number.parseFloat(getComputedStyle(viewport).getPropertyValue("--row-height"));
   byId("list-search").addEventListener("input", applySearch);
-  byId("list-viewport").addEventListener("scroll", renderRows, { passive: true });
+  viewport.addEventListener("scroll", renderRows, { passive: true });
 }
 
 export async function renderList() {

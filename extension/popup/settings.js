@@ -1,5 +1,5 @@
 // The idle time after which the vault locks by itself, kept in the extension's storage.
-import { IDLE_MINUTES_KEY, idleMinutes } from "../background/lock_policy.js";
+import { idleMinutes, setIdleMinutes } from "../shared/idle_setting.js";
 import { attempt, byId, notify } from "./ui.js";
 
 export async function wireSettings() {
@@ -8,7 +8,7 @@ export async function wireSettings() {
     event.preventDefault();
     const minutes = form.elements.idle_minutes.valueAsNumber;
     attempt(async () => {
-      await chrome.storage.local.set({ [IDLE_MINUTES_KEY]: minutes });
+      await setIdleMinutes(minutes);
       notify(`Der Tresor sperrt sich nach ${minutes} Minuten Leerlauf.`);
     });
   });

@@ -1,4 +1,5 @@
 // Creating, unlocking, locking the vault and changing its master password.
+import { CLIPBOARD_CLEAR_SECONDS } from "../shared/constants.js";
 import { copyRecoveryCode, request } from "./api.js";
 import { attempt, byId, notify, onSubmit, showViews } from "./ui.js";
 
@@ -19,7 +20,9 @@ export function wireVaultViews(refresh) {
   byId("copy-recovery").addEventListener("click", () =>
     attempt(async () => {
       await copyRecoveryCode(byId("recovery-code").textContent);
-      notify("Code kopiert; in 30 Sekunden wird die Zwischenablage geleert. Legen Sie ihn an einem sicheren Ort ab.");
+      notify(
+        `Code kopiert; in ${CLIPBOARD_CLEAR_SECONDS} Sekunden wird die Zwischenablage geleert. Legen Sie ihn an einem sicheren Ort ab.`,
+      );
     }),
   );
   byId("recovery-done").addEventListener("click", () => {

@@ -58,6 +58,9 @@ INSTANTIATE_TEST_SUITE_P(
         // Empty after normalisation never matches.
         HostCase{"StoredEmpty", "", "example.com", false},
         HostCase{"StoredOnlyWww", "www.", "example.com", false},
+        // A requested host that ends with a dot would end with "." and an empty stored host.
+        HostCase{"StoredEmptyUnderTrailingDot", "", "example.com.", false},
+        HostCase{"StoredOnlyWwwUnderTrailingDot", "www.", "example.com.", false},
         HostCase{"BothOnlyWww", "www.", "www.", false},
         HostCase{"RequestedOnlyWww", "example.com", "www.", false},
         HostCase{"BothEmpty", "", "", false},
