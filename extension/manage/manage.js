@@ -67,6 +67,7 @@ function showSummary(summary) {
     summary.conflicts.map((c) => `Zeile ${c.line}: ${c.host}, Benutzer „${c.username}“`),
   );
   byId("conflicts-details").hidden = summary.conflicts.length === 0;
+  byId("replace-conflicts").hidden = summary.conflicts.length === 0;
   byId("skipped-count").textContent = summary.skipped.length;
   listItems(
     byId("skipped"),
