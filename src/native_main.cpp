@@ -1,6 +1,7 @@
 // velkaron-native chrome-extension://ID/: the vault host as a browser starts it for an
 // extension, serving one JSON request per native message with the vault its configuration
 // names. velkaron-native install …: registers it with a browser for the current user.
+// velkaron-native --help: the usage.
 
 #include <unistd.h>
 
@@ -24,6 +25,26 @@ namespace {
 using namespace velkaron;
 
 constexpr std::string_view USAGE = "Aufruf: velkaron-native chrome-extension://<id>/";
+
+// For a person at a terminal; the browser never passes these.
+bool asks_for_help(std::span<const std::string_view> args) {
+    return !args.empty() && (args[0] == "--help" || args[0] == "-h");
+}
+
+int help() {
+    std::string text(USAGE);
+    text += "\n        ";
+    text += std::string(INSTALL_USAGE).substr(std::string_view("Aufruf: ").size());
+    text +=
+        "\n\n"
+        "Der Browser startet velkaron-native mit dem Ursprung der Erweiterung\n"
+        "(chrome-extension://<id>/) und tauscht Native Messages über Standardein- und\n"
+        "-ausgabe aus.\n"
+        "  install              meldet den Host für den aktuellen Benutzer beim Browser an\n"
+        "  install --uninstall  meldet ihn wieder ab\n"
+        "  -h, --help           zeigt diese Hilfe\n";
+    return write_all(STDOUT_FILENO, text) == 0 ? 0 : 1;
+}
 
 // The extension this build is made for (extension/extension-id.txt).
 constexpr std::string_view BUILT_IN_EXTENSION_ID = VELKARON_EXTENSION_ID;
@@ -81,6 +102,7 @@ int main(int argc, char** argv) {
     std::signal(SIGPIPE, SIG_IGN);
     const std::vector<std::string_view> args(argv + 1, argv + argc);
     const std::span<const std::string_view> rest(args);
+    if (asks_for_help(rest)) return help();
     if (!args.empty() && args[0] == "install") return install_command(rest.subspan(1));
     return host(rest);
 }

@@ -57,14 +57,13 @@ Data run_lock(HostState& state, const Request&) {
 }
 
 Data run_create(HostState& state, const Request& request) {
-    auto code = create_vault(state, *request.password);
-    if (!code) return fail(std::move(code.error()));
+    VELKARON_TRY(code, create_vault(state, *request.password));
     return Json{{"recoveryCode", secret_json(*code)}};
 }
 
 Data run_unlock(HostState& state, const Request& request) {
-    if (auto done = unlock_vault(state, *request.password); !done) return fail(done.error());
-    return Json{{"entries", state.vault->entries.size()}, {"unlocked", true}};
+    VELKARON_TRY(done, unlock_vault(state, *request.password));
+    return Json{{"entries", state.vault()->entries.size()}, {"unlocked", true}};
 }
 
 Data run_unlock_recovery(HostState& state, const Request& request) {
@@ -84,8 +83,7 @@ Data run_put(HostState& state, const Request& request) {
         .entry_id = request.entry_id ? std::optional<std::string_view>(request.entry_id->view())
                                      : std::nullopt,
     };
-    auto id = put_entry(state, put);
-    if (!id) return fail(std::move(id.error()));
+    VELKARON_TRY(id, put_entry(state, put));
     return Json{{"id", std::move(*id)}};
 }
 
@@ -129,8 +127,7 @@ Json skipped_json(const std::vector<SkippedRow>& skipped) {
 Data run_import(HostState& state, const Request& request) {
     // An empty file is told apart from a missing one, so `data` is not a required member.
     if (!request.data) return fail("Datei fehlt");
-    auto summary = import_file(state, *request.data, request.replace.value_or(false));
-    if (!summary) return fail(std::move(summary.error()));
+    VELKARON_TRY(summary, import_file(state, *request.data, request.replace.value_or(false)));
     const ImportCounts& counts = summary->counts;
     return Json{{"added", counts.added},
                 {"unchanged", counts.unchanged},
@@ -142,8 +139,7 @@ Data run_import(HostState& state, const Request& request) {
 
 // The file holds every password; written into the line, it is not copied into a document.
 Status write_export(HostState& state, const Request& request, Writer& out) {
-    const auto csv = export_csv(state, *request.password);
-    if (!csv) return fail(csv.error());
+    VELKARON_TRY(csv, export_csv(state, *request.password));
     out.raw(R"({"csv":)");
     out.string(*csv);
     out.raw("}");

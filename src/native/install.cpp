@@ -10,10 +10,10 @@
 #include <nlohmann/json.hpp>
 
 #include "base/os_error.hpp"
+#include "base/replace_file.hpp"
 #include "base/utf8.hpp"
 #include "native/extension_id.hpp"
 #include "native/private_folder.hpp"
-#include "vault/replace_file.hpp"
 
 namespace velkaron {
 namespace {
@@ -56,8 +56,7 @@ Result<std::optional<std::string>> remove_file(const std::string& path) {
 
 Result<std::vector<std::string>> install(const InstallRequest& request,
                                          const InstallContext& context, const std::string& folder) {
-    auto config = load_config(context.dirs);
-    if (!config) return fail(std::move(config.error()));
+    VELKARON_TRY(config, load_config(context.dirs));
     std::vector<std::string> done;
     if (request.vault) {
         config->vault = request.vault;
@@ -70,9 +69,9 @@ Result<std::vector<std::string>> install(const InstallRequest& request,
     for (const std::string& id : config->allowed_extensions) {
         if (std::find(ids.begin(), ids.end(), id) == ids.end()) ids.push_back(id);
     }
-    if (auto made = make_private_folder(folder); !made) return fail(std::move(made.error()));
-    auto written = write_file(manifest_path(folder), host_manifest(context.host_binary, ids));
-    if (!written) return fail(std::move(written.error()));
+    VELKARON_TRY(made, make_private_folder(folder));
+    VELKARON_TRY(written,
+                 write_file(manifest_path(folder), host_manifest(context.host_binary, ids)));
     done.push_back(std::move(*written));
     return done;
 }
@@ -81,8 +80,7 @@ Result<std::vector<std::string>> uninstall(const InstallRequest& request,
                                            const InstallContext& context,
                                            const std::string& folder) {
     std::vector<std::string> done;
-    auto manifest = remove_file(manifest_path(folder));
-    if (!manifest) return fail(std::move(manifest.error()));
+    VELKARON_TRY(manifest, remove_file(manifest_path(folder)));
     if (*manifest) done.push_back(std::move(**manifest));
     // Both browsers share the configuration: it goes with the last manifest.
     const Browser other =
@@ -91,8 +89,7 @@ Result<std::vector<std::string>> uninstall(const InstallRequest& request,
     if (std::filesystem::exists(manifest_path(manifest_folder(other, context.dirs)), ignored)) {
         return done;
     }
-    auto config = remove_file(config_path(context.dirs));
-    if (!config) return fail(std::move(config.error()));
+    VELKARON_TRY(config, remove_file(config_path(context.dirs)));
     if (*config) done.push_back(std::move(**config));
     return done;
 }
@@ -114,14 +111,12 @@ Result<InstallRequest> parse_install_options(std::span<const std::string_view> a
         if (i + 1 == args.size()) return fail(std::string(option) + " braucht einen Wert");
         const std::string_view value = args[++i];
         if (option == "--browser") {
-            auto browser = browser_named(value);
-            if (!browser) return fail(std::move(browser.error()));
+            VELKARON_TRY(browser, browser_named(value));
             request.browser = *browser;
             browser_given = true;
             continue;
         }
-        auto path = absolute_path(option, value);
-        if (!path) return fail(std::move(path.error()));
+        VELKARON_TRY(path, absolute_path(option, value));
         (option == "--vault" ? request.vault : request.manifest_dir) = std::move(*path);
     }
     if (!browser_given) return fail("--browser fehlt");

@@ -128,8 +128,7 @@ class Reader {
 
 Result<CsvTable> read_csv(std::string_view bytes) {
     if (bytes.starts_with(BYTE_ORDER_MARK)) bytes.remove_prefix(BYTE_ORDER_MARK.size());
-    auto rows = Reader().read(bytes);
-    if (!rows) return fail(std::move(rows.error()));
+    VELKARON_TRY(rows, Reader().read(bytes));
     if (rows->empty()) return fail("Datei ist leer");
     CsvTable table{std::move(rows->front()), {}};
     table.rows.reserve(rows->size() - 1);

@@ -10,8 +10,7 @@
 namespace velkaron {
 
 Result<SecretString> export_csv(HostState& state, std::string_view password) {
-    const auto vault = unlocked_vault(state);
-    if (!vault) return fail(vault.error());
+    VELKARON_TRY(vault, unlocked_vault(state));
     if (auto key = key_for_password(**vault, password); !key) return fail(std::move(key.error()));
     SecretString csv;
     constexpr std::array<std::string_view, 5> HEADER{"name", "url", "username", "password", "note"};
@@ -19,8 +18,7 @@ Result<SecretString> export_csv(HostState& state, std::string_view password) {
     EntryOpener opener(state);
     SecretString url;
     for (const SealedEntry& stored : (*vault)->entries) {
-        const auto entry = opener.open(stored);
-        if (!entry) return fail(entry.error());
+        VELKARON_TRY(entry, opener.open(stored));
         url = "https://";
         url += (*entry)->host;
         url += '/';

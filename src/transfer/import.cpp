@@ -20,10 +20,8 @@ Result<MappedRows> read_rows(std::string_view base64) {
     const auto bytes = base64_decode_secret(base64);
     if (!bytes) return fail("Datei nicht lesbar: kein Base64 (Standardalphabet mit Auffüllung)");
     if (bytes->size() > MAX_IMPORT_BYTES) return fail(TOO_LARGE);
-    auto table = read_csv(bytes->view());
-    if (!table) return fail(std::move(table.error()));
-    const auto dialect = dialect_of(table->header.fields);
-    if (!dialect) return fail(dialect.error());
+    VELKARON_TRY(table, read_csv(bytes->view()));
+    VELKARON_TRY(dialect, dialect_of(table->header.fields));
     return map_rows(std::move(*table), *dialect);
 }
 
@@ -53,16 +51,14 @@ Result<Entry> planned_entry(const HostState& state, const VaultFile& vault,
 Status make_writes(const HostState& state, VaultFile& vault, std::span<const ImportedLogin> logins,
                    const ImportPlan& plan) {
     const std::uint64_t now = unix_seconds();
-    const Key32 key = state.key->copy();
+    const Key32 key = state.key()->copy();
     vault.entries.reserve(vault.entries.size() + plan.writes.size());
     for (const PlannedWrite& write : plan.writes) {
-        const auto entry = planned_entry(state, vault, logins[write.login], write, now);
-        if (!entry) return fail(entry.error());
+        VELKARON_TRY(entry, planned_entry(state, vault, logins[write.login], write, now));
         const auto plaintext = write_entry(*entry);
         if (!plaintext) return fail("Eintrag nicht serialisierbar: " + plaintext.error());
         std::string id = write.stored ? vault.entries[*write.stored].id : new_entry_id();
-        auto sealed = seal(key, bytes_of(plaintext->view()), id);
-        if (!sealed) return fail(std::move(sealed.error()));
+        VELKARON_TRY(sealed, seal(key, bytes_of(plaintext->view()), id));
         if (write.stored) {
             vault.entries[*write.stored].sealed = std::move(*sealed);
         } else {
@@ -80,10 +76,8 @@ ImportSummary summary_of(ImportPlan&& plan, MappedRows&& rows) {
 }  // namespace
 
 Result<ImportSummary> import_file(HostState& state, std::string_view base64, bool replace) {
-    const auto vault = unlocked_vault(state);
-    if (!vault) return fail(vault.error());
-    auto rows = read_rows(base64);
-    if (!rows) return fail(std::move(rows.error()));
+    VELKARON_TRY(vault, unlocked_vault(state));
+    VELKARON_TRY(rows, read_rows(base64));
     const std::span<const ImportedLogin> logins = rows->logins;
 
     ImportPlan plan = plan_import(state, **vault, logins, replace);
@@ -97,15 +91,8 @@ Result<ImportSummary> import_file(HostState& state, std::string_view base64, boo
         planned_here = false;
         return make_writes(state, target, logins, plan);
     };
-    // All or nothing: a save that fails leaves no part of the import in memory either. The
-    // save may have taken a newer file meanwhile, so the version is forgotten too, and the
-    // next request reads whatever file is there.
-    VaultFile before = **vault;
-    if (auto saved = change_vault(state, change); !saved) {
-        *state.vault = std::move(before);
-        state.version.reset();
-        return fail(std::move(saved.error()));
-    }
+    // All or nothing: a save that fails leaves no part of the import in memory either.
+    VELKARON_TRY(saved, state.change_vault_or_nothing(change));
     return summary_of(std::move(plan), std::move(*rows));
 }
 

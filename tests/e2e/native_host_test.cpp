@@ -211,5 +211,20 @@ TEST_F(NativeHost, InstallWithBadOptionsShowsTheUsage) {
               "[--uninstall]\n");
 }
 
+// Before any configuration is read: help works where the host could not start.
+TEST_F(NativeHost, HelpShowsBothUsagesAndSucceeds) {
+    configure(R"({"vault":"relative.json"})");
+    for (const char* option : {"--help", "-h"}) {
+        const auto result = native({option}, "");
+        EXPECT_EQ(result.status, 0) << option;
+        EXPECT_EQ(result.err, "");
+        EXPECT_TRUE(result.out.starts_with("Aufruf: velkaron-native chrome-extension://<id>/\n"))
+            << result.out;
+        EXPECT_NE(result.out.find("velkaron-native install --browser chromium|chrome"),
+                  std::string::npos);
+        EXPECT_NE(result.out.find("install --uninstall"), std::string::npos);
+    }
+}
+
 }  // namespace
 }  // namespace velkaron

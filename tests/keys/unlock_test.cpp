@@ -33,12 +33,12 @@ class Unlock : public KeysTest {
         auto created = create_vault(state, PASSWORD);
         ASSERT_TRUE(created.has_value()) << created.error();
         code = *created;
-        vault_key = state.key->copy();
+        vault_key = state.key()->copy();
         state.lock();
     }
 
     [[nodiscard]] bool holds_the_vault_key() const {
-        return state.key && std::memcmp(state.key->data(), vault_key.data(), KEY_LEN) == 0;
+        return state.key() && std::memcmp(state.key()->data(), vault_key.data(), KEY_LEN) == 0;
     }
 
     std::string code;
@@ -53,11 +53,11 @@ TEST_F(Unlock, RightPasswordMakesTheKeyCurrent) {
 TEST_F(Unlock, WrongPasswordLeavesTheVaultLoadedAndLocked) {
     for (const char* wrong : {"falsches-passwort", "abc"}) {  // no length rule here
         EXPECT_EQ(unlock_vault(state, wrong).error(), "Falsches Master-Passwort");
-        EXPECT_TRUE(state.vault.has_value());
+        EXPECT_TRUE(state.vault() != nullptr);
         EXPECT_FALSE(state.unlocked());
     }
     // The loaded vault is used as it is; the file is not read again.
-    fs::remove(state.path);
+    fs::remove(state.path());
     EXPECT_TRUE(unlock_vault(state, PASSWORD).has_value());
 }
 
@@ -74,12 +74,12 @@ TEST_F(Unlock, WrongSecretsNeverLockAnUnlockedVault) {
 }
 
 TEST_F(Unlock, MissingFileIsALoadFailure) {
-    fs::remove(state.path);
+    fs::remove(state.path());
     EXPECT_EQ(unlock_vault(state, PASSWORD).error(),
               "Tresor nicht lesbar: No such file or directory (os error 2)");
     EXPECT_EQ(unlock_with_recovery(state, code).error(),
               "Tresor nicht lesbar: No such file or directory (os error 2)");
-    EXPECT_FALSE(state.vault.has_value());
+    EXPECT_FALSE(state.vault() != nullptr);
 }
 
 TEST_F(Unlock, RecoveryCodeIsAcceptedAsTyped) {
@@ -125,7 +125,7 @@ class DamagedRecord : public Unlock, public testing::WithParamInterface<RecordCa
 TEST_P(DamagedRecord, GivesItsMessage) {
     // Loaded, so that the file counts as read: the vault in memory is used as it is.
     ASSERT_TRUE(loaded_or_read_vault(state).has_value());
-    GetParam().change(*state.vault);
+    GetParam().change(*state.vault());
     const auto done =
         GetParam().by_code ? unlock_with_recovery(state, code) : unlock_vault(state, PASSWORD);
     if (GetParam().outcome == nullptr) {
@@ -179,18 +179,18 @@ INSTANTIATE_TEST_SUITE_P(
 TEST_F(Unlock, ChangeChecksTheNewPasswordLengthFirst) {
     EXPECT_EQ(change_password(state, "falsch", "1234567").error(),
               "Master-Passwort braucht mindestens 8 Zeichen");
-    EXPECT_FALSE(state.vault.has_value());  // the current password was not even tried
+    EXPECT_FALSE(state.vault() != nullptr);  // the current password was not even tried
 }
 
 TEST_F(Unlock, ChangeWithWrongCurrentPasswordLeavesTheVaultLoaded) {
     EXPECT_EQ(change_password(state, "falsch", NEW_PASSWORD).error(), "Falsches Master-Passwort");
-    EXPECT_TRUE(state.vault.has_value());
+    EXPECT_TRUE(state.vault() != nullptr);
     EXPECT_FALSE(state.unlocked());
 }
 
 TEST_F(Unlock, ChangeRewrapsTheSameKeyUnderTheNewPasswordOnly) {
     const VaultFile before = file_vault();
-    state.kdf_params = {16, 2, 1};  // moves the record to the current costs
+    state = HostState(state.path(), {16, 2, 1});  // moves the record to the current costs
     ASSERT_TRUE(change_password(state, PASSWORD, NEW_PASSWORD).has_value());
     EXPECT_TRUE(holds_the_vault_key());
 
@@ -212,7 +212,7 @@ TEST_F(Unlock, ChangeRewrapsTheSameKeyUnderTheNewPasswordOnly) {
 }
 
 TEST_F(Unlock, ChangeThatFailsToSaveStillUnlocks) {
-    fs::create_directory(temporary_path(state.path));
+    fs::create_directory(temporary_path(state.path()));
     const auto changed = change_password(state, PASSWORD, NEW_PASSWORD);
     ASSERT_FALSE(changed.has_value());
     EXPECT_TRUE(changed.error().starts_with("Schreiben fehlgeschlagen: ")) << changed.error();

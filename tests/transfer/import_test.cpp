@@ -130,7 +130,7 @@ class ImportMerge : public EntriesTest, public testing::WithParamInterface<Merge
   protected:
     std::vector<Stored> stored_logins() const {
         std::vector<Stored> logins;
-        for (std::size_t i = 0; i < state.vault->entries.size(); ++i) {
+        for (std::size_t i = 0; i < state.vault()->entries.size(); ++i) {
             const Entry entry = opened(i);
             // New logins are created at the time of the import; 0 stands for "now" here.
             const std::uint64_t created = entry.created_at == 100 ? 100 : 0;
@@ -159,7 +159,7 @@ TEST_P(ImportMerge, CountsConflictsAndStores) {
     EXPECT_EQ(conflicts, c.conflicts);
     EXPECT_EQ(stored_logins(), c.after);
     const bool writes = c.added + c.replaced > 0;
-    EXPECT_EQ(std::filesystem::exists(state.path), writes) << "written only when something changed";
+    EXPECT_EQ(std::filesystem::exists(state.path()), writes) << "written only when something changed";
 }
 
 INSTANTIATE_TEST_SUITE_P(Rows, ImportMerge, testing::ValuesIn(MERGE_CASES), CaseName());
