@@ -159,7 +159,8 @@ TEST_P(ImportMerge, CountsConflictsAndStores) {
     EXPECT_EQ(conflicts, c.conflicts);
     EXPECT_EQ(stored_logins(), c.after);
     const bool writes = c.added + c.replaced > 0;
-    EXPECT_EQ(std::filesystem::exists(state.path()), writes) << "written only when something changed";
+    EXPECT_EQ(std::filesystem::exists(state.path()), writes)
+        << "written only when something changed";
 }
 
 INSTANTIATE_TEST_SUITE_P(Rows, ImportMerge, testing::ValuesIn(MERGE_CASES), CaseName());
