@@ -1,5 +1,6 @@
 // Base64 decoding. Text that decodes must encode back to exactly the same text, and the
-// decoder must agree with libsodium's strict decoder; any bytes must survive a round trip.
+// decoder must agree with libsodium's strict decoder and with the decoder for secrets; any
+// bytes must survive a round trip.
 
 #include <sodium.h>
 
@@ -44,6 +45,14 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     if (is_ascii(text)) {
         if (decoded != sodium_decode(text)) std::abort();
     } else if (decoded) {
+        std::abort();
+    }
+    // The decoder for secrets takes exactly the same texts to the same bytes.
+    const auto secret = velkaron::base64_decode_secret(text);
+    if (decoded.has_value() != secret.has_value() ||
+        (decoded &&
+         !std::equal(decoded->begin(), decoded->end(), secret->begin(), secret->end(),
+                     [](unsigned char a, char b) { return a == static_cast<unsigned char>(b); }))) {
         std::abort();
     }
     const std::span<const unsigned char> bytes(data, size);

@@ -9,7 +9,9 @@
 // directly with the same requests.
 //
 //   velkaron_load --host PATH --native PATH --ideal PATH [--cli PATH] [--baseline PATH]
-//                 [--runs N] [--only-cli yes] --out FILE
+//                 [--runs N] [--only transfer|cli] --out FILE
+//
+// --only measures one stage alone (import and export, or the client), for a quick look at it.
 
 #include <array>
 #include <chrono>
@@ -23,12 +25,14 @@
 
 #include <nlohmann/json.hpp>
 
+#include "crypto/base64.hpp"
 #include "crypto/bytes.hpp"
 #include "crypto/derive_key.hpp"
 #include "crypto/random.hpp"
 #include "crypto/sodium.hpp"
 #include "figures.hpp"
 #include "floor.hpp"
+#include "import_floor.hpp"
 #include "measure.hpp"
 #include "prepared_vault.hpp"
 #include "stats.hpp"
@@ -64,6 +68,7 @@ constexpr std::string_view NEW_PASSWORD = "load-driver new password";
 constexpr std::array<std::string_view, 6> COMPARED{
     "status_rate", "unlock_10000", "list_10000", "for_host_10000", "put_by_id_10000", "put_10000"};
 constexpr double MIB = 1024.0 * 1024.0;
+constexpr std::size_t IMPORT_ROWS = 10'000;
 
 struct Options {
     std::string host;
@@ -72,8 +77,8 @@ struct Options {
     std::string baseline;
     std::string cli;
     std::string out;
+    std::string only;
     int runs = 5;
-    bool only_cli = false;  // a quick run of the client's stage alone
 };
 
 Options parse_options(int argc, char** argv) {
@@ -91,12 +96,12 @@ Options parse_options(int argc, char** argv) {
             options.baseline = value;
         else if (name == "--cli")
             options.cli = value;
-        else if (name == "--only-cli")
-            options.only_cli = value == "yes";
         else if (name == "--out")
             options.out = value;
         else if (name == "--runs")
             options.runs = std::stoi(value);
+        else if (name == "--only" && (value == "transfer" || value == "cli"))
+            options.only = value;
         else
             throw std::invalid_argument("unknown option " + std::string(name));
     }
@@ -104,7 +109,7 @@ Options parse_options(int argc, char** argv) {
         options.out.empty() || options.runs < 1) {
         throw std::invalid_argument(
             "usage: velkaron_load --host PATH --native PATH --ideal PATH [--cli PATH] "
-            "[--baseline PATH] [--runs N] [--only-cli yes] --out FILE");
+            "[--baseline PATH] [--runs N] [--only transfer|cli] --out FILE");
     }
     return options;
 }
@@ -486,6 +491,46 @@ void measure_vault(const Options& options, const std::vector<Build>& builds,
     measure_native_list(options, vault, dir, figures);
 }
 
+// Import and export of IMPORT_ROWS logins on a fresh host on a copy of the empty vault, REPEATS
+// times: the import into the empty vault against its floor (sealing the same logins and one
+// save, in this process, right before), the same import again (all unchanged, nothing
+// written) and export against a `list` of the imported logins, export less a derive_key taken
+// right before it.
+void measure_transfer(const Options& options, const PreparedVault& empty, const TempDir& dir,
+                      Figures& figures) {
+    const std::string file = import_file(IMPORT_ROWS);
+    const std::string import = request("import", {{"data", base64_encode(bytes_of(file))}});
+    const std::string n = std::to_string(IMPORT_ROWS);
+    std::vector<double> floors, imports, again, lists, exports;
+    for (std::size_t i = 0; i < REPEATS; ++i) {
+        floors.push_back(
+            import_floor_ms(empty.path, empty.key, IMPORT_ROWS, dir.file("floor.vault")));
+        ChildProcess host(options.host, {copy_of(empty, dir.file("import.vault"))});
+        (void)timed_ms(host, request("unlock", {{"password", MASTER_PASSWORD}}));
+        imports.push_back(timed_ms(host, import));
+        again.push_back(timed_ms(host, import));
+        lists.push_back(timed_ms(host, request("list")));
+        const double derive = derive_key_ms();
+        exports.push_back(timed_ms(host, request("export", {{"password", MASTER_PASSWORD}})) -
+                          derive);
+        expect_clean_exit(host);
+    }
+    const std::string rows = " (" + n + " Chromium rows)";
+    figures.add("import_floor_" + n, "floor: seal the same logins, one save_vault" + rows, "ms",
+                median(floors));
+    figures.add("import_" + n, "import into an empty vault" + rows, "ms", median(imports));
+    figures.add("reimport_" + n, "the same import again, all unchanged" + rows, "ms",
+                median(again));
+    figures.add("import_list_" + n, "list of the imported logins" + rows, "ms", median(lists));
+    figures.add("export_" + n, "export − derive_key just before" + rows, "ms", median(exports));
+    add_ratio(figures, "import_floor_ratio_" + n, "import" + rows + " ÷ floor", "import_" + n,
+              "import_floor_" + n);
+    add_ratio(figures, "reimport_list_ratio_" + n, "import again" + rows + " ÷ list",
+              "reimport_" + n, "import_list_" + n);
+    add_ratio(figures, "export_list_ratio_" + n, "(export − derive_key)" + rows + " ÷ list",
+              "export_" + n, "import_list_" + n);
+}
+
 // This build, and the baseline where there is one: taking turns, the baseline first in every
 // other run, so that neither always meets the warmer caches.
 std::vector<Build> builds_of_run(const Options& options, int run, Figures& figures,
@@ -508,9 +553,12 @@ int run(int argc, char** argv) {
     const Options options = parse_options(argc, argv);
     init_sodium();
     TempDir dir;
+    std::cerr << "preparing an empty vault\n";
+    const PreparedVault empty = prepare_vault(dir.file("prepared-0"), 0);
     std::vector<PreparedVault> vaults;
     std::vector<EntryFloor> floors;
     for (const std::size_t count : ENTRY_COUNTS) {
+        if (options.only == "transfer") break;
         std::cerr << "preparing a vault of " << count << " logins\n";
         vaults.push_back(prepare_vault(dir.file("prepared-" + std::to_string(count)), count));
         floors.push_back(floor_of(vaults.back()));
@@ -518,8 +566,11 @@ int run(int argc, char** argv) {
     Figures figures, baseline, versus;
     for (int r = 1; r <= options.runs; ++r) {
         std::cerr << "run " << r << " of " << options.runs << '\n';
-        if (!options.cli.empty()) measure_cli(options, vaults.back(), dir, figures);
-        if (options.only_cli) continue;
+        if (!options.cli.empty() && options.only != "transfer") {
+            measure_cli(options, vaults.back(), dir, figures);
+        }
+        if (options.only != "cli") measure_transfer(options, empty, dir, figures);
+        if (!options.only.empty()) continue;
         const std::vector<Build> builds = builds_of_run(options, r, figures, baseline);
         measure_status(options, builds, vaults.front().path, figures);
         measure_native_status(options, vaults.front().path, dir, figures);
@@ -527,7 +578,7 @@ int run(int argc, char** argv) {
         for (std::size_t v = 0; v < vaults.size(); ++v) {
             measure_vault(options, builds, vaults[v], floors[v], dir, figures);
         }
-        if (options.baseline.empty() || options.only_cli) continue;
+        if (options.baseline.empty() || !options.only.empty()) continue;
         for (const std::string_view key : COMPARED) {
             versus.add(key, figures.at(key).label, "×",
                        figures.at(key).values.back() / baseline.at(key).values.back());

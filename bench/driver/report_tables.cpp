@@ -45,6 +45,9 @@ const std::vector<Target>& targets() {
         constant("list_floor_ratio_10000", true, 2, "×"),
         constant("for_host_floor_ratio_10000", true, 1.5, "×"),
         constant("put_search_floor_ratio_10000", true, 1.5, "×"),
+        constant("import_floor_ratio_10000", true, 1.5, "×"),
+        constant("reimport_list_ratio_10000", true, 2, "×"),
+        constant("export_list_ratio_10000", true, 1.5, "×"),
         peak_memory("100"),
         peak_memory("1000"),
         peak_memory("10000"),
@@ -57,7 +60,8 @@ const std::vector<Target>& targets() {
 
 // Shown beside the targets without one: what the floor ratios divide by, and `list` through
 // the browser's framing.
-constexpr std::array<std::string_view, 2> REFERENCES{"floor_10000", "list_native_10000"};
+constexpr std::array<std::string_view, 3> REFERENCES{"floor_10000", "list_native_10000",
+                                                     "import_floor_10000"};
 
 // Within 5 % of the baseline.
 constexpr double LOWEST_RATE_RATIO = 0.95;

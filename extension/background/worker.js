@@ -8,8 +8,9 @@ import { createListCache } from "./list_cache.js";
 import { installLockPolicy } from "./lock_policy.js";
 import { NativeClient } from "./native_client.js";
 
-// The operations the popup may send to the host as they are. `for-host` is not among them:
-// passwords for pages reach only the frames being filled.
+// The operations the extension's pages (the popup, the management page) may send to the host
+// as they are. `for-host` is not among them: passwords for pages reach only the frames being
+// filled.
 const POPUP_OPERATIONS = new Set([
   "status",
   "create",
@@ -22,6 +23,8 @@ const POPUP_OPERATIONS = new Set([
   "reveal",
   "delete",
   "generate",
+  "import",
+  "export",
 ]);
 
 // The operations that change neither the vault nor its lock.

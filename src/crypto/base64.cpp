@@ -26,6 +26,25 @@ std::uint8_t sextet(char c) {
     return DECODE[static_cast<unsigned char>(c)];
 }
 
+// All ones when lo <= c <= hi, else zero, for c below 256; no branch depends on c.
+constexpr std::uint32_t in_range(std::uint32_t c, std::uint32_t lo, std::uint32_t hi) {
+    return 0U - (((lo - 1 - c) & (c - hi - 1)) >> 31);
+}
+
+// The value 0…63 of an alphabet character, or a value with bit 8 set for any other byte,
+// computed without a table, so that the cache shows nothing of secret text.
+constexpr std::uint32_t secret_sextet(unsigned char byte) {
+    const std::uint32_t c = byte;
+    const std::uint32_t upper = in_range(c, 'A', 'Z');
+    const std::uint32_t lower = in_range(c, 'a', 'z');
+    const std::uint32_t digit = in_range(c, '0', '9');
+    const std::uint32_t plus = in_range(c, '+', '+');
+    const std::uint32_t slash = in_range(c, '/', '/');
+    const std::uint32_t value = (upper & (c - 'A')) | (lower & (c - 'a' + 26)) |
+                                (digit & (c - '0' + 52)) | (plus & 62U) | (slash & 63U);
+    return value | (~(upper | lower | digit | plus | slash) & 0x100U);
+}
+
 }  // namespace
 
 std::string base64_encode(std::span<const unsigned char> bytes) {
@@ -94,6 +113,39 @@ bool base64_decode_into(std::string_view text, std::vector<unsigned char>& bytes
 std::optional<std::vector<unsigned char>> base64_decode(std::string_view text) {
     std::vector<unsigned char> bytes;
     if (!base64_decode_into(text, bytes)) return std::nullopt;
+    return bytes;
+}
+
+std::optional<SecretString> base64_decode_secret(std::string_view text) {
+    if (text.size() % 4 != 0) return std::nullopt;
+    // Where the padding stands tells only the length, which the size tells anyway.
+    const std::size_t padding = text.ends_with("==") ? 2 : text.ends_with('=') ? 1 : 0;
+    SecretString bytes(text.size() / 4 * 3 - padding, '\0');
+    const auto* in = reinterpret_cast<const unsigned char*>(text.data());
+    char* out = bytes.data();
+    std::uint32_t invalid = 0;
+    for (std::size_t left = text.size() / 4 - (padding > 0 ? 1 : 0); left > 0; --left) {
+        const std::uint32_t a = secret_sextet(in[0]), b = secret_sextet(in[1]),
+                            c = secret_sextet(in[2]), d = secret_sextet(in[3]);
+        invalid |= a | b | c | d;
+        const std::uint32_t bits = (a << 18) | (b << 12) | (c << 6) | d;
+        out[0] = static_cast<char>(bits >> 16);
+        out[1] = static_cast<char>(bits >> 8);
+        out[2] = static_cast<char>(bits);
+        in += 4;
+        out += 3;
+    }
+    if (padding > 0) {
+        const std::uint32_t a = secret_sextet(in[0]), b = secret_sextet(in[1]);
+        const std::uint32_t c = padding == 1 ? secret_sextet(in[2]) : 0;
+        invalid |= a | b | c;
+        // The bits the padding stands for must be zero, as the encoder leaves them.
+        invalid |= (padding == 1 ? c & 0x3U : b & 0xFU) << 8;
+        const std::uint32_t bits = (a << 18) | (b << 12) | (c << 6);
+        out[0] = static_cast<char>(bits >> 16);
+        if (padding == 1) out[1] = static_cast<char>(bits >> 8);
+    }
+    if ((invalid & ~0xFFU) != 0) return std::nullopt;
     return bytes;
 }
 

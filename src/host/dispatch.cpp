@@ -11,6 +11,8 @@
 #include "keys/create.hpp"
 #include "keys/unlock.hpp"
 #include "protocol/response.hpp"
+#include "transfer/export.hpp"
+#include "transfer/import.hpp"
 
 namespace velkaron {
 namespace {
@@ -110,6 +112,44 @@ Data run_generate(HostState&, const Request& request) {
     return Json{{"password", secret_json(generate_password(request.length))}};
 }
 
+Json conflicts_json(const std::vector<ImportConflict>& conflicts) {
+    Json items = Json::array();
+    for (const auto& conflict : conflicts) {
+        items.push_back({{"line", conflict.line},
+                         {"host", secret_json(conflict.host)},
+                         {"username", secret_json(conflict.username)}});
+    }
+    return items;
+}
+
+Json skipped_json(const std::vector<SkippedRow>& skipped) {
+    Json items = Json::array();
+    for (const auto& row : skipped) items.push_back({{"line", row.line}, {"reason", row.reason}});
+    return items;
+}
+
+Data run_import(HostState& state, const Request& request) {
+    // An empty file is told apart from a missing one, so `data` is not a required member.
+    if (!request.data) return fail("Datei fehlt");
+    VELKARON_TRY(summary, import_file(state, *request.data, request.replace.value_or(false)));
+    const ImportCounts& counts = summary->counts;
+    return Json{{"added", counts.added},
+                {"unchanged", counts.unchanged},
+                {"replaced", counts.replaced},
+                {"conflicts", conflicts_json(counts.conflicts)},
+                {"skipped", skipped_json(summary->skipped)},
+                {"notes_dropped", summary->notes_dropped}};
+}
+
+// The file holds every password; written into the line, it is not copied into a document.
+Status write_export(HostState& state, const Request& request, Writer& out) {
+    VELKARON_TRY(csv, export_csv(state, *request.password));
+    out.raw(R"({"csv":)");
+    out.string(*csv);
+    out.raw("}");
+    return {};
+}
+
 constexpr RequiredMember PASSWORD{&Request::password, "Passwort"};
 constexpr RequiredMember ENTRY_ID{&Request::entry_id, "Eintrags-Id"};
 constexpr RequiredMember HOST{&Request::host, "Host"};
@@ -118,7 +158,7 @@ constexpr RequiredMember NONE{nullptr, ""};
 constexpr RequiredMember NEW_PASSWORD{&Request::new_password, "neues Passwort"};
 constexpr RequiredMember RECOVERY_CODE{&Request::code, "Wiederherstellungscode"};
 
-constexpr std::array<Operation, 13> OPERATIONS{{
+constexpr std::array<Operation, 15> OPERATIONS{{
     {"status", {NONE, NONE}, 0, nullptr, write_status},
     {"lock", {NONE, NONE}, 0, run_lock},
     {"create", {PASSWORD, NONE}, 1, run_create},
@@ -135,6 +175,8 @@ constexpr std::array<Operation, 13> OPERATIONS{{
     {"delete", {ENTRY_ID, NONE}, 1, run_delete},
     {"for-host", {HOST, NONE}, 1, nullptr, write_for_host},
     {"generate", {NONE, NONE}, 0, run_generate},
+    {"import", {NONE, NONE}, 0, run_import},
+    {"export", {PASSWORD, NONE}, 1, nullptr, write_export},
 }};
 
 }  // namespace

@@ -258,7 +258,7 @@ class Reader {
         if (top.type == Frame::Positional && top.pending < top.schema->min_positional) {
             return fault("invalid length " + std::to_string(top.pending) + ", expected " +
                              std::string(top.schema->expected) + " with " +
-                             std::to_string(top.schema->fields.size()) + " elements",
+                             std::to_string(top.schema->max_positional) + " elements",
                          consumed());
         }
         return close();
@@ -311,7 +311,7 @@ class Reader {
                 return Destination{&top.schema->fields[index], top.target, false};
             }
             case Frame::Positional: {
-                if (top.pending >= top.schema->fields.size()) {
+                if (top.pending >= top.schema->max_positional) {
                     fault("trailing characters", consumed());
                     return std::nullopt;
                 }

@@ -45,6 +45,7 @@ struct SchemaCore {
     std::string_view expected;          // "struct Request"
     std::span<const FieldCore> fields;  // in declared order
     std::size_t min_positional = 0;     // 0: object form only
+    std::size_t max_positional = 0;     // members the array form may give, the first ones
 };
 
 // The record type behind a member: the optional's or the list's element for those.
@@ -94,9 +95,12 @@ requires(std::same_as<More, Field<Record>>&&...) constexpr FieldTable<
     return {{first.core, more.core...}};
 }
 
-// How many leading values the array form needs; ALL_MEMBERS: every one.
+// How many leading values the array form needs, ALL_MEMBERS: every one; and how many it may
+// give, by default every member. Members beyond the maximum exist in the object form only,
+// so that adding them leaves the array form and its faults as they were.
 struct ArrayForm {
     std::size_t min_elements;
+    std::size_t max_elements = std::numeric_limits<std::size_t>::max();
 };
 inline constexpr ArrayForm ALL_MEMBERS{std::numeric_limits<std::size_t>::max()};
 
@@ -106,10 +110,11 @@ template <class Record>
 struct Schema : detail::SchemaCore {
     template <std::size_t N>
     constexpr Schema(std::string_view name, const FieldTable<Record, N>& table)
-        : detail::SchemaCore{name, table.cores, 0} {}
+        : detail::SchemaCore{name, table.cores, 0, 0} {}
     template <std::size_t N>
     constexpr Schema(std::string_view name, const FieldTable<Record, N>& table, ArrayForm form)
-        : detail::SchemaCore{name, table.cores, std::min(form.min_elements, N)} {}
+        : detail::SchemaCore{name, table.cores, std::min(form.min_elements, N),
+                             std::min(form.max_elements, N)} {}
 };
 
 class UntypedReader;

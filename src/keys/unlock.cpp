@@ -11,10 +11,14 @@ namespace velkaron {
 // Every failure below leaves the loaded vault and any key held before: a wrong password never
 // locks an unlocked vault.
 
+Result<VaultKey> key_for_password(const VaultFile& vault, std::string_view password) {
+    return unwrap_vault_key(vault.kdf, vault.wrapped_key, bytes_of(password),
+                            "Falsches Master-Passwort");
+}
+
 Status unlock_vault(HostState& state, std::string_view password) {
     VELKARON_TRY(vault, loaded_or_read_vault(state));
-    VELKARON_TRY(key, unwrap_vault_key((*vault)->kdf, (*vault)->wrapped_key, bytes_of(password),
-                                       "Falsches Master-Passwort"));
+    VELKARON_TRY(key, key_for_password(**vault, password));
     return state.unlock(std::move(*key));  // the key held before is wiped as it is replaced
 }
 

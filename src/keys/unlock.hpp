@@ -3,9 +3,15 @@
 #include <string_view>
 
 #include "base/result.hpp"
+#include "crypto/secret.hpp"
 #include "state/host_state.hpp"
+#include "vault/records.hpp"
 
 namespace velkaron {
+
+// The vault key `password` unwraps from `vault`, or "Falsches Master-Passwort": the one check
+// of a master password, for unlock and for the operations that ask it again.
+[[nodiscard]] Result<VaultKey> key_for_password(const VaultFile& vault, std::string_view password);
 
 [[nodiscard]] Status unlock_vault(HostState& state, std::string_view password);
 [[nodiscard]] Status unlock_with_recovery(HostState& state, std::string_view code);

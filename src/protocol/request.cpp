@@ -14,11 +14,14 @@ constexpr auto REQUEST_FIELDS = json::field_table(
     field<&Request::new_password>("new_password"), field<&Request::code>("code"),
     field<&Request::entry_id>("entry_id"), field<&Request::host>("host"),
     field<&Request::username>("username"), field<&Request::title>("title"),
-    field<&Request::secure>("secure"), field<&Request::length>("length").expecting("usize"));
+    field<&Request::secure>("secure"), field<&Request::length>("length").expecting("usize"),
+    field<&Request::data>("data"), field<&Request::replace>("replace"));
 
-// The array form needs at least `id` and `op`.
+// The array form needs at least `id` and `op` and gives at most the eleven members before
+// `data`, which came later: its bound and faults stay those of eleven members.
+constexpr std::size_t POSITIONAL_MEMBERS = 11;
 constexpr json::Schema<Request> REQUEST_SCHEMA{"struct Request", REQUEST_FIELDS,
-                                               json::ArrayForm{2}};
+                                               json::ArrayForm{2, POSITIONAL_MEMBERS}};
 
 }  // namespace
 

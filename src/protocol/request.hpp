@@ -24,6 +24,9 @@ struct Request {
     std::optional<SecretString> title;
     std::optional<bool> secure;
     std::optional<std::uint64_t> length;
+    // Object form only: an import's file in Base64, and whether it replaces conflicting logins.
+    std::optional<SecretString> data;
+    std::optional<bool> replace;
 
     friend bool operator==(const Request&, const Request&) = default;
 };

@@ -39,6 +39,18 @@ Status HostState::change_vault(const VaultChange& change) {
     return save(*key_, change);
 }
 
+Status HostState::change_vault_or_nothing(const VaultChange& change) {
+    if (!key_) return fail(LOCKED);
+    VaultFile before = *vault_;
+    Status changed = change(*vault_);
+    if (changed) changed = save(*key_, change);
+    if (!changed) {
+        vault_ = std::move(before);
+        version_.reset();
+    }
+    return changed;
+}
+
 Status HostState::save_new_vault(VaultFile made, VaultKey key) {
     adopt(std::move(made), std::nullopt);
     if (auto saved = save(key, {}); !saved) return saved;

@@ -54,6 +54,11 @@ class HostState {
     // gesperrt" while locked. A failed save keeps the change in memory.
     [[nodiscard]] Status change_vault(const VaultChange& change);
 
+    // The same for a change that is all or nothing (an import): when it or its save fails, the
+    // vault in memory is as it was before, and the version held is forgotten, since the save
+    // may have taken a newer file meanwhile; the next request reads whatever file is there.
+    [[nodiscard]] Status change_vault_or_nothing(const VaultChange& change);
+
     // Adopts `made`, a vault just made for `key`, and saves it with nothing to make again: a
     // file that appeared at the path meanwhile cannot hold it and is refused. Holds `key` once
     // saved; after a failed save `made` stays in memory, locked.

@@ -253,6 +253,19 @@ TEST(MemoryScan, NoSecretOutlivesTheRequestThatCarriedIt) {
                         answer["data"]["password"].get<std::string>());
         });
     }
+    // An import's rows and the file that carried them, then an export that reveals every
+    // password, all sent once more in CSV inside JSON.
+    const std::string imported = random_secret(random, 33, ",");
+    const std::string file =
+        "name,url,username,password,note\n"
+        "Neu,https://import.example/,erika,\"" +
+        imported + "\",\n";
+    const std::string file_base64 =
+        testing_support::libsodium_base64(std::vector<unsigned char>(file.begin(), file.end()));
+    secrets.add("password of an imported row", imported);
+    secrets.add("import file in Base64", file_base64);
+    request({{"id", 6}, {"op", "import"}, {"data", file_base64}}, {});
+    request({{"id", 6}, {"op", "export"}, {"password", master}}, {});
     secrets.add("new master password", new_master);
     request(
         {{"id", 7}, {"op", "change-password"}, {"password", master}, {"new_password", new_master}},

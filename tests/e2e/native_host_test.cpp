@@ -12,6 +12,8 @@
 
 #include <nlohmann/json.hpp>
 
+#include "crypto/base64.hpp"
+#include "crypto/bytes.hpp"
 #include "native/private_folder.hpp"
 #include "support/case_name.hpp"
 #include "support/host_process.hpp"
@@ -167,6 +169,12 @@ TEST_F(NativeHost, AnswersAsTheLineHostDoesAndLeavesAVaultItOpens) {
           R"({"id":11,"op":"delete","entry_id":"b1"})", R"({"id":12,"op":"status"})"}) {
         requests.emplace_back(request);
     }
+    // An import, and an export of the big titles, which goes in chunks.
+    requests.push_back(R"({"id":13,"op":"import","data":")" +
+                       base64_encode(bytes_of("name,url,username,password,note\n"
+                                              "Neu,https://neu.example/,max,pw-neu,Notiz\n")) +
+                       "\"}");
+    requests.emplace_back(R"({"id":14,"op":"export","password":"korrekt-pferd-batterie"})");
     std::string lines;
     std::string frames;
     for (const std::string& request : requests) {
@@ -197,7 +205,7 @@ TEST_F(NativeHost, AnswersAsTheLineHostDoesAndLeavesAVaultItOpens) {
                                    "\n");
     EXPECT_EQ(
         lines_of(reopened.out),
-        std::vector<std::string>{R"({"id":1,"ok":true,"data":{"entries":3,"unlocked":true}})"});
+        std::vector<std::string>{R"({"id":1,"ok":true,"data":{"entries":4,"unlocked":true}})"});
 }
 
 TEST_F(NativeHost, InstallRegistersThisBinary) {

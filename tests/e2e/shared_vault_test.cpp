@@ -17,6 +17,7 @@
 #include <thread>
 
 #include "base/posix.hpp"
+#include "crypto/base64.hpp"
 #include "crypto/bytes.hpp"
 #include "crypto/seal.hpp"
 #include "entries/entry.hpp"
@@ -435,6 +436,74 @@ INSTANTIATE_TEST_SUITE_P(
                   put(3, "e4"),
                   error(3, HALF_WRITTEN)}),
     testing_support::CaseName{});
+
+std::string import(int id, std::string_view file) {
+    return json{{"id", id}, {"op", "import"}, {"data", base64_encode(bytes_of(file))}}.dump();
+}
+
+constexpr char TWO_ROWS[] =
+    "name,url,username,password,note\n"
+    "Mine,https://mine.example/,,m,\n"
+    "Theirs,https://theirs.example/,,t,\n";
+
+// A host that has stored e1 sends an import of TWO_ROWS, and the vault file changes while the
+// import's save waits for the lock.
+class ImportWhileTheSaveWaits : public testing::Test {
+  protected:
+    ImportWhileTheSaveWaits() {
+        testing_support::create_small_vault(path);
+        EXPECT_EQ(host.request(unlock(1)), ok(1, unlocked_with(0)));
+        EXPECT_EQ(host.request(put(1, "e1")), ok(1, R"({"id":"e1"})"));
+    }
+
+    // The import's response, after `change` has changed the file.
+    std::optional<std::string> import_while(const std::function<void()>& change) {
+        SaveLock lock(path);
+        host.send(import(2, TWO_ROWS));
+        EXPECT_TRUE(lock.awaited_by(host.pid()));
+        change();
+        lock.release();
+        return host.receive();
+    }
+
+    TempDir dir;
+    std::string path = dir.file("tresor.json");
+    HostProcess host{{path}};
+};
+
+// The import is planned on the vault in memory, then planned and made again on the file another
+// client wrote meanwhile: the login that client stored counts as unchanged, and both sides'
+// logins are on disk.
+TEST_F(ImportWhileTheSaveWaits, AnotherClientsChangeAndTheImportAreBothKept) {
+    EXPECT_EQ(
+        import_while([&] { Outsider(path).add("theirs", "theirs.example", "t").rename_over(); }),
+        ok(2, R"({"added":1,"conflicts":[],"notes_dropped":[],)"
+              R"("replaced":0,"skipped":[],"unchanged":1})"));
+    Logins on_disk = logins_in(path);
+    ASSERT_EQ(on_disk.size(), 3U);
+    // The imported login's id is new and random: where it sorts is chance.
+    const auto mine = std::find_if(on_disk.begin(), on_disk.end(),
+                                   [](const Login& login) { return login.password == "m"; });
+    ASSERT_NE(mine, on_disk.end());
+    on_disk.erase(mine);
+    EXPECT_EQ(on_disk, (Logins{{"e1", "pw-e1"}, {"theirs", "t"}}));
+    EXPECT_EQ(host.wait(), 0);
+}
+
+// All or nothing also in memory: an import whose save is refused is not kept for a later save.
+TEST_F(ImportWhileTheSaveWaits, AnImportThatIsNotSavedLeavesNothingInMemory) {
+    const std::string saved = read_file(path);
+    EXPECT_EQ(import_while([&] {
+                  write_file(path + ".half", saved.substr(0, 40));
+                  fs::rename(path + ".half", path);
+              }),
+              error(2, HALF_WRITTEN));
+    write_file(path + ".whole", saved);
+    fs::rename(path + ".whole", path);
+    EXPECT_EQ(host.request(put(3, "e2")), ok(3, R"({"id":"e2"})"));
+    EXPECT_EQ(logins_in(path), (Logins{{"e1", "pw-e1"}, {"e2", "pw-e2"}}));
+    EXPECT_EQ(host.wait(), 0);
+}
 
 }  // namespace
 }  // namespace velkaron

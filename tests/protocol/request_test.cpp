@@ -59,6 +59,15 @@ INSTANTIATE_TEST_SUITE_P(
                   "invalid type: sequence, expected a string at line 1 column 24"},
         FaultCase{"PasswordAsBoolean", R"({"id":1,"op":"x","password":true})",
                   "invalid type: boolean `true`, expected a string at line 1 column 32"},
+        // The one change of the object form: `data` and `replace`, skipped before they were
+        // members, are now type faults when of another type.
+        FaultCase{"DataAsNumber", R"({"id":1,"op":"import","data":5})",
+                  "invalid type: integer `5`, expected a string at line 1 column 30"},
+        FaultCase{"ReplaceAsString", R"({"id":1,"op":"import","replace":"ja"})",
+                  "invalid type: string \"ja\", expected a boolean at line 1 column 36"},
+        FaultCase{"ArrayFormStopsBeforeData",
+                  R"([1,"import",null,null,null,null,null,null,null,null,null,"QQ=="])",
+                  "trailing characters at line 1 column 63"},
         FaultCase{"Number", "5",
                   "invalid type: integer `5`, expected struct Request at line 1 column 1"},
         FaultCase{"String", R"("x")",
@@ -124,6 +133,17 @@ TEST(Request, ObjectFormInAnyOrderWithUnknownMembersSkipped) {
     EXPECT_EQ(request->title, "T");
     EXPECT_EQ(request->entry_id, "");
     EXPECT_FALSE(request->password.has_value());
+}
+
+TEST(Request, DataAndReplaceInTheObjectForm) {
+    const auto request = parse_request(R"({"id":3,"op":"import","data":"QQ==","replace":true})");
+    ASSERT_TRUE(request.has_value()) << request.error();
+    EXPECT_EQ(request->data, "QQ==");
+    EXPECT_EQ(request->replace, true);
+    const auto without = parse_request(R"({"id":3,"op":"import","data":null})");
+    ASSERT_TRUE(without.has_value()) << without.error();
+    EXPECT_FALSE(without->data.has_value());
+    EXPECT_FALSE(without->replace.has_value());
 }
 
 TEST(Request, ArrayFormFillsMembersByPosition) {

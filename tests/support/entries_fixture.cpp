@@ -38,11 +38,13 @@ void EntriesTest::move_to(std::string path) {
 }
 
 void EntriesTest::store(std::string_view id, std::string_view host, std::string_view username,
-                        std::uint64_t created_at, std::string_view password) {
+                        std::uint64_t created_at, std::string_view password,
+                        std::string_view title) {
     Entry entry;
     entry.host = host;
     entry.username = username;
     entry.password = password;
+    entry.title = title;
     entry.created_at = created_at;
     entry.updated_at = created_at + 1;
     const auto plaintext = write_entry(entry);

@@ -26,7 +26,8 @@ class EntriesTest : public testing::Test {
 
     // Seals an entry under `id` at the end of the vault.
     void store(std::string_view id, std::string_view host, std::string_view username,
-               std::uint64_t created_at = 100, std::string_view password = "secret");
+               std::uint64_t created_at = 100, std::string_view password = "secret",
+               std::string_view title = "");
     // Seals `plaintext` as it is: an entry that opens but does not read.
     void store_plaintext(std::string_view id, std::string_view plaintext);
     // An entry that does not open: sealed under another id than the one it is stored under.

@@ -1,0 +1,32 @@
+#include "transfer/export.hpp"
+
+#include <array>
+
+#include "entries/open_entry.hpp"
+#include "keys/unlock.hpp"
+#include "state/vault_access.hpp"
+#include "transfer/csv_writer.hpp"
+
+namespace velkaron {
+
+Result<SecretString> export_csv(HostState& state, std::string_view password) {
+    VELKARON_TRY(vault, unlocked_vault(state));
+    if (auto key = key_for_password(**vault, password); !key) return fail(std::move(key.error()));
+    SecretString csv;
+    constexpr std::array<std::string_view, 5> HEADER{"name", "url", "username", "password", "note"};
+    append_csv_record(csv, HEADER);
+    EntryOpener opener(state);
+    SecretString url;
+    for (const SealedEntry& stored : (*vault)->entries) {
+        VELKARON_TRY(entry, opener.open(stored));
+        url = "https://";
+        url += (*entry)->host;
+        url += '/';
+        const std::array<std::string_view, 5> record{(*entry)->title, url, (*entry)->username,
+                                                     (*entry)->password, ""};
+        append_csv_record(csv, record);
+    }
+    return csv;
+}
+
+}  // namespace velkaron
