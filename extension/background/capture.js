@@ -114,8 +114,17 @@ export function createCapture(client, badge, now = Date.now) {
   }
 
   // A content script reports a sending. Nothing is answered: the page must not learn whether
-  // anything is offered.
+  // anything is offered. `handled` counts the reports looked at, for the tests.
+  let handled = 0;
   async function onSending(sender, message) {
+    try {
+      await considerSending(sender, message);
+    } finally {
+      handled += 1;
+    }
+  }
+
+  async function considerSending(sender, message) {
     const sending = readSending(message?.sending);
     const tabId = sender.tab?.id;
     const origin = httpsOrigin(sender.origin);
@@ -281,6 +290,7 @@ export function createCapture(client, badge, now = Date.now) {
     never,
     sweep,
     badgeFor,
+    handled: () => handled,
     alarm: EXPIRY_ALARM,
   };
 }

@@ -132,11 +132,13 @@ capture.sweep();
 
 // A test hook (docs/browser.md#test-hooks): the handlers the browser would run on a key press,
 // an idle report, a closed window and the clipboard's timer.
-// `useClock` replaces the offers' clock and `sweep` ends the offers whose time is up.
+// `useClock` replaces the offers' clock, `sweep` ends the offers whose time is up and
+// `sendingsHandled` counts the content scripts' reports of a sent form looked at so far.
 self.velkaron = {
   onCommand,
   clearClipboard,
   ...lockPolicy,
   useClock: (now) => (clock = now),
   sweep: () => capture.sweep(),
+  sendingsHandled: () => capture.handled(),
 };

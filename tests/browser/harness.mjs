@@ -318,6 +318,41 @@ export async function inContentScript(context, page, expression) {
   }
 }
 
+// Types `text` into the field `selector` of a page or frame as a person would: the browser
+// reports it as trusted input of the kind insertText.
+export const typeInto = (scope, selector, text) => scope.locator(selector).fill(text);
+
+// What the extension's button shows for a tab: [badge text, title].
+export const buttonOf = (worker, tabId) =>
+  worker.evaluate(
+    async (id) => [
+      await chrome.action.getBadgeText({ tabId: id }),
+      await chrome.action.getTitle({ tabId: id }),
+    ],
+    tabId,
+  );
+
+// Waits until the button of the tab shows `text` (condition polled in the worker).
+export const waitForButton = (worker, tabId, text) =>
+  worker.evaluate(
+    async ([id, wanted]) => {
+      while ((await chrome.action.getBadgeText({ tabId: id })) !== wanted) {
+        await new Promise((resolve) => setTimeout(resolve, 20));
+      }
+    },
+    [tabId, text],
+  );
+
+// How many reports of a sent form the worker has looked at (a test hook,
+// docs/browser.md#test-hooks), and a wait until it has looked at `count` in all.
+export const sendingsHandled = (worker) => worker.evaluate(() => self.velkaron.sendingsHandled());
+export const waitForSendings = (worker, count) =>
+  worker.evaluate(async (wanted) => {
+    while (self.velkaron.sendingsHandled() < wanted) {
+      await new Promise((resolve) => setTimeout(resolve, 20));
+    }
+  }, count);
+
 // Takes the clean-ups that a test's `t.after` would take, for a browser that the tests of one
 // file share; `close` runs them, the last first.
 export function sharedScope() {

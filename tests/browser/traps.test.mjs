@@ -5,6 +5,7 @@
 import assert from "node:assert/strict";
 import { after, before, test } from "node:test";
 import {
+  buttonOf,
   launchBrowser,
   makeVault,
   openPopup,
@@ -124,11 +125,9 @@ test("a password field far below the fold is not filled; the user is told to scr
   const markup = `<div style="height: 3000px"></div><form>${USER}${trapField("")}</form>`;
   assert.deepEqual(await commandOn(markup), { filled: false, reason: "scroll", host: "localhost" });
   assert.equal(await value("trap"), "");
-  assert.equal(await shared.worker.evaluate(() => chrome.action.getBadgeText({})), "!");
-  assert.match(
-    await shared.worker.evaluate(() => chrome.action.getTitle({})),
-    /außerhalb des sichtbaren Bereichs/,
-  );
+  const [text, title] = await buttonOf(shared.worker, shared.siteTab);
+  assert.equal(text, "!");
+  assert.match(title, /außerhalb des sichtbaren Bereichs/);
 });
 
 test("a login form in a 1 × 1 frame of the same origin is not filled", async () => {
