@@ -1,7 +1,9 @@
 // Finds the login form the user is on in this frame and fills it when the extension's service
 // worker asks, which it does only after the user chose a login in the extension's popup or
 // pressed the keyboard command. Nothing here adds anything to the page or acts on the page's
-// events. Which fields count: docs/browser.md#which-fields-are-filled.
+// events. The content scripts do act on one thing by themselves: a login the user sends is
+// reported to the worker (login_capture.js). Which fields count:
+// docs/browser.md#which-fields-are-filled.
 "use strict";
 /* global Fillable, FormFields, InteractionTracker */
 

@@ -133,8 +133,9 @@ export async function startSites(t) {
 }
 
 // A fresh profile and XDG folders; velkaron-native registers itself in the profile the way a
-// user registers it for their own browser.
-export async function launchBrowser(t, { vault } = {}) {
+// user registers it for their own browser. With `extension: false` the browser runs without
+// the extension, for the bench's comparison; then there is no `worker`.
+export async function launchBrowser(t, { vault, extension = true } = {}) {
   const dir = newTempDir("browser");
   const profile = path.join(dir, "profile");
   const env = {
@@ -164,8 +165,9 @@ export async function launchBrowser(t, { vault } = {}) {
     env,
     args: [
       ...(process.getuid() === 0 ? ["--no-sandbox"] : []),
-      `--disable-extensions-except=${EXTENSION_DIR}`,
-      `--load-extension=${EXTENSION_DIR}`,
+      ...(extension
+        ? [`--disable-extensions-except=${EXTENSION_DIR}`, `--load-extension=${EXTENSION_DIR}`]
+        : []),
       "--disable-background-networking",
       "--disable-component-update",
       "--disable-sync",
@@ -179,6 +181,7 @@ export async function launchBrowser(t, { vault } = {}) {
     await context.close();
     removeDir(dir);
   });
+  if (!extension) return { context };
   const worker = context.serviceWorkers()[0] ?? (await context.waitForEvent("serviceworker"));
   // Chromium derived the id from the manifest's key; velkaron-native allows only that one.
   if (!worker.url().startsWith(`chrome-extension://${EXTENSION_ID}/`)) {
