@@ -23,6 +23,7 @@ import {
   EXTENSION_ID,
   pressFillCommand,
   sendingsHandled,
+  tabIdOf,
   typeInto,
   unlock,
   waitForButton,
@@ -47,9 +48,17 @@ test("a classic form posted to another page: save offered, saved through the pop
   assert.ok(!offer.includes("Neu-Klassisch-1"), "the password is masked");
   await offerButton("Anzeigen").click();
   assert.equal(await popup.locator("#offer-password").textContent(), "Neu-Klassisch-1");
+  const stored = () =>
+    popup.evaluate(async () =>
+      (
+        await chrome.runtime.sendMessage({ type: "velkaron:request", op: "list", members: {} })
+      ).data.map((login) => login.host),
+    );
+  assert.deepEqual(await stored(), ["localhost"], "nothing is stored before the click");
 
   await offerButton("Speichern").click();
   await popup.locator("#notice", { hasText: "Anmeldung gespeichert." }).waitFor();
+  assert.deepEqual((await stored()).sort(), ["classic.example.com", "localhost"]);
   assert.equal(await popup.locator("#offer-view").isHidden(), true);
   assert.deepEqual(await buttonOf(worker, siteTab), NO_OFFER);
   assert.equal(await sessionHolds("Neu-Klassisch-1"), false, "the candidate is wiped");
@@ -70,6 +79,30 @@ test("a script login with fetch and no navigation; the popup's Verwerfen ends th
   await popup.locator("#offer-view").waitFor({ state: "hidden" });
   assert.deepEqual(await buttonOf(worker, siteTab), NO_OFFER);
   assert.equal(await sessionHolds(PASSWORD), false);
+});
+
+test("one offer per site: a sending in another tab replaces this tab's offer", async () => {
+  const { context, siteTab, worker } = shared;
+  await sendLogin("site.example.com", "capture_script.html", { password: "Erster-Tab" });
+  await waitForButton(worker, siteTab, "+");
+  const other = await context.newPage();
+  await other.goto(at("site.example.com", "capture_script.html?tab=2"));
+  const otherTab = await tabIdOf(worker, other);
+  const before = await sendingsHandled(worker);
+  await typeInto(other, "#username", USERNAME);
+  await typeInto(other, "#password", "Zweiter-Tab");
+  await other.click("#send");
+  await waitForSendings(worker, before + 1);
+  await waitForButton(worker, otherTab, "+");
+  assert.deepEqual(await buttonOf(worker, siteTab), NO_OFFER);
+  assert.equal(await sessionHolds("Erster-Tab"), false);
+  await other.close();
+  // Its tab closed, the offer and its candidate are gone.
+  await worker.evaluate(async () => {
+    while (JSON.stringify(await chrome.storage.session.get(null)).includes("Zweiter-Tab")) {
+      await new Promise((resolve) => setTimeout(resolve, 20));
+    }
+  });
 });
 
 test("a login in two steps is one offer with the user name and the password", async () => {
