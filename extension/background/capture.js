@@ -145,7 +145,6 @@ export function createCapture(client, badge, now = Date.now) {
       if (!username && step?.origin === origin) username = step.username;
       const offer = {
         host,
-        kind: sending.kind,
         username,
         password: sending.newPassword || sending.password,
         current: sending.kind === "change" ? sending.password : "",
