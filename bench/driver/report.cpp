@@ -27,6 +27,7 @@ namespace {
 struct Options {
     std::string figures;
     std::string micro;
+    std::string browser;  // tests/browser/bench.mjs's figures; optional
     std::string command;
     std::string out;
 };
@@ -40,6 +41,8 @@ Options parse_options(int argc, char** argv) {
             options.figures = std::move(value);
         else if (name == "--micro")
             options.micro = std::move(value);
+        else if (name == "--browser")
+            options.browser = std::move(value);
         else if (name == "--command")
             options.command = std::move(value);
         else if (name == "--out")
@@ -50,7 +53,8 @@ Options parse_options(int argc, char** argv) {
     if (argc % 2 == 0 || options.figures.empty() || options.micro.empty() ||
         options.command.empty() || options.out.empty()) {
         throw std::invalid_argument(
-            "usage: velkaron_report --figures FILE --micro FILE --command TEXT --out FILE");
+            "usage: velkaron_report --figures FILE --micro FILE [--browser FILE] --command TEXT "
+            "--out FILE");
     }
     return options;
 }
@@ -198,8 +202,13 @@ int run(int argc, char** argv) {
     const nlohmann::json micro = read_json(options.micro);
     const std::vector<Row> end_to_end = end_to_end_rows(driver["figures"]);
     const std::vector<Row> micro_benchmarks = micro_rows(micro);
+    const nlohmann::json browser =
+        options.browser.empty() ? nlohmann::json::object() : read_json(options.browser);
+    const std::vector<Row> in_browser =
+        browser.contains("figures") ? end_to_end_rows(browser["figures"]) : std::vector<Row>{};
     std::vector<Row> all = end_to_end;
     all.insert(all.end(), micro_benchmarks.begin(), micro_benchmarks.end());
+    all.insert(all.end(), in_browser.begin(), in_browser.end());
     Medians medians;
     for (const auto& row : all) medians[row.key] = row.value;
     const int repetitions = micro["benchmarks"].at(0).value("repetitions", 1);
@@ -234,6 +243,19 @@ int run(int argc, char** argv) {
         << "Google Benchmark, one run of `velkaron_bench`, the median of " << repetitions
         << " repetitions each; the ratios compare medians of that run.\n\n";
     write_table(out, micro_benchmarks, medians, false, false);
+    if (!in_browser.empty()) {
+        out << "## In the browser\n\n"
+            << "`tests/browser/bench.mjs` in headless Chromium with the extension and this build's "
+               "`velkaron-native`, on prepared vaults: each figure is the median of "
+            << browser["rounds"].get<int>()
+            << " tries, the two sides of every ratio measured in turns in this one run. The "
+               "popup's figure is its own time from its navigation to its first rows of logins "
+               "(a performance mark), opened in a tab on an unlocked vault; the keyboard "
+               "command's is the whole fill as the service worker sees it, on a page of a login "
+               "form and 10 or 1,000 other inputs, beside one `for-host` round trip from the "
+               "worker to the host within that fill.\n\n";
+        write_table(out, in_browser, medians, false, false);
+    }
     if (!out) throw std::runtime_error("cannot write " + options.out);
     return 0;
 }

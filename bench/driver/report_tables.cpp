@@ -48,6 +48,9 @@ const std::vector<Target>& targets() {
         peak_memory("100"),
         peak_memory("1000"),
         peak_memory("10000"),
+        constant("popup_rows_ratio_10000", true, 1.5, "×"),
+        constant("command_fill_ratio", true, 2, "×"),
+        constant("fill_judge_ratio_1000", true, 2, "×"),
     };
     return all;
 }

@@ -63,7 +63,7 @@ export function chooseFrame(answers) {
 }
 
 export function createAutofill(client, now = Date.now) {
-  const grants = new Map(); // documentId -> { tabId, origin, entryId, expires }
+  const grants = new Map(); // documentId -> { tabId, origin, login, expires }
 
   // Null when the tab has closed.
   const topFrame = (tabId) =>
@@ -79,23 +79,27 @@ export function createAutofill(client, now = Date.now) {
     return orderOffers(logins, host);
   }
 
-  // The tab's host and why nothing can be filled there (no tab, not HTTPS, locked), or null.
-  async function obstacle(tabId) {
+  // The tab's host with its origin and its offers, or with the reason nothing can be filled
+  // there (no tab, not HTTPS, locked). The offers are asked for together with the status, so
+  // that both take one round trip to the host; when locked, their failure is left unread.
+  async function siteOf(tabId) {
     const top = await topFrame(tabId);
     if (!top) return { host: "", reason: "no-tab" };
     const host = hostnameOf(top.url);
-    if (!httpsOrigin(top.url)) return { host, reason: "not-https" };
-    const status = await client.request("status");
-    if (!status.unlocked) return { host, reason: "locked" };
-    return { host, reason: null, origin: httpsOrigin(top.url) };
+    const origin = httpsOrigin(top.url);
+    if (!origin) return { host, reason: "not-https" };
+    const [status, logins] = await Promise.allSettled([client.request("status"), offers(host)]);
+    if (status.status === "rejected") throw status.reason;
+    if (!status.value.unlocked) return { host, reason: "locked" };
+    if (logins.status === "rejected") throw logins.reason;
+    return { host, origin, reason: null, logins: logins.value };
   }
 
   // For the popup: the tab's host and the logins it may offer there, without passwords, or
   // the reason there are none; an empty list means no match.
   async function loginsForTab(tabId) {
-    const { host, reason } = await obstacle(tabId);
+    const { host, reason, logins } = await siteOf(tabId);
     if (reason) return { host, reason };
-    const logins = await offers(host);
     return {
       host,
       logins: logins.map(({ id, host, username, title }) => ({ id, host, username, title })),
@@ -108,13 +112,15 @@ export function createAutofill(client, now = Date.now) {
   // `allowedActionHost` names its host (the popup's second click). Resolves with
   // { filled: true } or { filled: false, reason, host, actionHost }.
   async function fill(tabId, entryId, allowedActionHost = null) {
-    const { host, reason, origin } = await obstacle(tabId);
+    const [{ host, reason, origin, logins }, frames] = await Promise.all([
+      siteOf(tabId),
+      chrome.webNavigation.getAllFrames({ tabId }).catch(() => []),
+    ]);
     if (reason) return { filled: false, reason, host };
-    const logins = await offers(host);
     const login = entryId === null ? logins[0] : logins.find((l) => l.id === entryId);
     if (!login) return { filled: false, reason: "no-match", host };
 
-    const targets = fillableFrames(await chrome.webNavigation.getAllFrames({ tabId }), origin);
+    const targets = fillableFrames(frames, origin);
     const answers = await Promise.all(
       targets.map(async (frame) => ({
         frame,
@@ -132,7 +138,7 @@ export function createAutofill(client, now = Date.now) {
       return { filled: false, reason: "action", host, actionHost };
     }
 
-    grants.set(frame.documentId, { tabId, origin, entryId: login.id, expires: now() + GRANT_MS });
+    grants.set(frame.documentId, { tabId, origin, login, expires: now() + GRANT_MS });
     try {
       const answer = await chrome.tabs
         .sendMessage(
@@ -147,8 +153,8 @@ export function createAutofill(client, now = Date.now) {
     }
   }
 
-  // A frame asked for the login to fill. It gets one only within a grant made for its very
-  // document, once, and only while its origin as the browser reports it (an opaque "null" for
+  // A frame asked for the login to fill, which its grant holds. It gets it only within a grant
+  // made for its very document, once, and only while its origin as the browser reports it (an opaque "null" for
   // a sandboxed frame) and the top frame's are still the granted origin.
   async function loginForFrame(sender) {
     const grant = grants.get(sender.documentId);
@@ -156,12 +162,7 @@ export function createAutofill(client, now = Date.now) {
     if (!grant || grant.tabId !== sender.tab?.id || now() > grant.expires) return null;
     if (sender.origin !== grant.origin || httpsOrigin(sender.url) !== grant.origin) return null;
     if (httpsOrigin((await topFrame(grant.tabId))?.url) !== grant.origin) return null;
-    const logins = await client.request("for-host", {
-      host: new URL(sender.origin).hostname,
-      secure: true,
-    });
-    const login = logins.find((l) => l.id === grant.entryId);
-    return login ? { username: login.username, password: login.password } : null;
+    return { username: grant.login.username, password: grant.login.password };
   }
 
   return { loginsForTab, fill, loginForFrame };

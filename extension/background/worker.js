@@ -5,6 +5,7 @@ import { createAutofill } from "./autofill.js";
 import { createBadge } from "./badge.js";
 import { createCapture } from "./capture.js";
 import { clearClipboard, copyForAWhile } from "./clipboard.js";
+import { createListCache } from "./list_cache.js";
 import { installLockPolicy } from "./lock_policy.js";
 import { NativeClient } from "./native_client.js";
 
@@ -24,13 +25,18 @@ const POPUP_OPERATIONS = new Set([
   "generate",
 ]);
 
+// The operations that change neither the vault nor its lock.
+const READING_OPERATIONS = new Set(["status", "list", "reveal", "generate"]);
+
 // Tells every open page of the extension to show the vault's state anew.
 function announceStateChange() {
+  listCache.forget();
   chrome.runtime.sendMessage({ type: "velkaron:state-changed" }).catch(() => {});
 }
 
 const client = new NativeClient((name) => chrome.runtime.connectNative(name), announceStateChange);
 const autofill = createAutofill(client);
+const listCache = createListCache(client);
 
 // The clock of the offers' lifetime; the test hook can put it forward.
 let clock = Date.now;
@@ -48,11 +54,14 @@ const lockPolicy = installLockPolicy(lock);
 const POPUP_HANDLERS = {
   "velkaron:request": async ({ op, members }) => {
     if (!POPUP_OPERATIONS.has(op)) throw new Error(`unbekannte Operation: ${op}`);
+    if (op === "list") return listCache.fresh();
+    if (!READING_OPERATIONS.has(op)) listCache.forget();
     const data = await client.request(op, members);
     // A lock from one page reaches the others, which must not keep offering the vault.
     if (op === "lock") announceStateChange();
     return data;
   },
+  "velkaron:list-head": ({ limit }) => listCache.head(limit),
   "velkaron:logins-for-tab": ({ tabId }) => autofill.loginsForTab(tabId),
   "velkaron:fill": ({ tabId, entryId, allowedActionHost }) =>
     autofill.fill(tabId, entryId, allowedActionHost ?? null),

@@ -93,26 +93,49 @@ const Fillable = (() => {
     return top;
   }
 
-  // Hit tests skip elements of `pointer-events: none`; one that paints a box over the point
-  // covers the field all the same. Looked for only around the chosen fields, at fill time.
-  function coveredWithoutPointerEvents(element, x, y) {
+  // Hit tests skip elements of `pointer-events: none`, but such an element covers a field all
+  // the same. For the moment of the hit test every element of the field's document and of the
+  // shadow roots around it takes part; the sheet's layer outranks the page's own !important
+  // rules that are not in a layer. Nothing of the page's code runs in between.
+  function withEveryElementHit(element, test) {
     const view = element.ownerDocument.defaultView;
-    for (const other of element.ownerDocument.querySelectorAll("*")) {
-      if (other === element || other.contains(element) || element.contains(other)) continue;
+    const sheet = new view.CSSStyleSheet();
+    sheet.replaceSync("@layer velkaron-hit { * { pointer-events: auto !important } }");
+    const roots = [];
+    for (let root = element.getRootNode(); root; root = root.host?.getRootNode()) {
+      roots.push(root);
+      if (!root.host) break;
+    }
+    for (const root of roots) root.adoptedStyleSheets = [...root.adoptedStyleSheets, sheet];
+    try {
+      return test();
+    } finally {
+      for (const root of roots) {
+        root.adoptedStyleSheets = root.adoptedStyleSheets.filter((other) => other !== sheet);
+      }
+    }
+  }
+
+  // An inline `pointer-events: none !important` outranks even that: such elements are looked
+  // at one by one, and one that paints a box over the point covers the field.
+  function coveredByInlineNone(element, x, y) {
+    const view = element.ownerDocument.defaultView;
+    const marked = element.ownerDocument.querySelectorAll('[style*="pointer-events" i]');
+    return [...marked].some((other) => {
+      if (other === element || other.contains(element) || element.contains(other)) return false;
       const box = other.getBoundingClientRect();
-      if (x < box.left || x >= box.right || y < box.top || y >= box.bottom) continue;
+      if (x < box.left || x >= box.right || y < box.top || y >= box.bottom) return false;
       const style = view.getComputedStyle(other);
-      if (style.pointerEvents !== "none") continue;
-      const paintsAbove =
-        style.position !== "static" ||
-        element.compareDocumentPosition(other) & Node.DOCUMENT_POSITION_FOLLOWING;
       const paintsBox =
         (parseColor(style.backgroundColor)?.a ?? 1) >= MIN_OPACITY ||
         style.backgroundImage !== "none" ||
         ["IMG", "CANVAS", "VIDEO", "IFRAME", "svg"].includes(other.tagName);
-      if (paintsAbove && paintsBox && other.checkVisibility({ opacityProperty: true })) return true;
-    }
-    return false;
+      return (
+        style.pointerEvents === "none" &&
+        paintsBox &&
+        other.checkVisibility({ opacityProperty: true })
+      );
+    });
   }
 
   // Whether the user can scroll the page to the box: it lies inside the page's scrollable
@@ -209,12 +232,13 @@ const Fillable = (() => {
           ),
         ]
       : [centre];
-    for (const [x, y] of points) {
-      const top = topmostAt(element.ownerDocument, x, y);
-      if (top !== element && !element.contains(top)) return "covered";
-    }
-    if (coveredWithoutPointerEvents(element, ...centre)) return "covered";
-    return null;
+    const hit = withEveryElementHit(element, () =>
+      points.every(([x, y]) => {
+        const top = topmostAt(element.ownerDocument, x, y);
+        return top === element || element.contains(top);
+      }),
+    );
+    return hit && !coveredByInlineNone(element, ...centre) ? null : "covered";
   }
 
   // Null when every frame element from `view` up to the top frame passes the same judgement

@@ -89,10 +89,9 @@
   }
 
   // `action` is where the form sent its fields when the worker probed it: a form changed since
-  // then is not filled.
+  // then is not filled. The worker has just probed this frame, so the judgement that counts is
+  // the one after the login has come.
   async function fill(action) {
-    const before = probe();
-    if (before.state !== "ready") return { filled: false, reason: before.state };
     const login = await chrome.runtime.sendMessage({ type: "velkaron:login-for-frame" });
     if (!login) return { filled: false, reason: "no-login" };
     // After the last await: judge both fields, set both, and only then tell the page, whose

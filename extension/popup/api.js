@@ -10,6 +10,8 @@ async function send(type, fields = {}) {
 // One request to the vault host, e.g. request("unlock", { password }).
 export const request = (op, members = {}) => send("velkaron:request", { op, members });
 
+// The first `limit` logins of the list as the worker last saw it, and how many there are.
+export const listHead = (limit) => send("velkaron:list-head", { limit });
 export const loginsForTab = (tabId) => send("velkaron:logins-for-tab", { tabId });
 export const fill = (tabId, entryId, allowedActionHost = null) =>
   send("velkaron:fill", { tabId, entryId, allowedActionHost });

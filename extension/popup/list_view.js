@@ -1,7 +1,7 @@
 // Every stored login, searchable. A vault may hold ten thousand logins, so only the rows in
 // sight are in the document, and searching is one pass over prepared lower-case texts.
 import { CLIPBOARD_CLEAR_SECONDS } from "../shared/constants.js";
-import { copyPassword, request } from "./api.js";
+import { copyPassword, listHead, request } from "./api.js";
 import { editLogin } from "./editor.js";
 import { button, byId, notify } from "./ui.js";
 
@@ -9,7 +9,11 @@ const SPARE_ROWS = 6; // rendered above and below the visible ones, so scrolling
 
 const FIRST_ROWS = "velkaron:first-rows";
 
-let logins = []; // summaries from `list`, each with its search text
+// Rows the first paint shows, before the whole list has come: more than fit the viewport.
+const HEAD_ROWS = 30;
+
+let logins = []; // summaries from `list`, each given its search text when first searched
+let total = 0; // how many logins the vault holds, also while only the head is here
 let shown = []; // the logins matching the search
 const revealed = new Map(); // entry id -> password, while the popup is open
 const armedDeletes = new Set(); // entry ids whose delete button was clicked once
@@ -18,7 +22,12 @@ let rowHeight = 0; // px, popup.css's --row-height
 
 function matches(query) {
   const needle = query.trim().toLowerCase();
-  return needle === "" ? logins : logins.filter((login) => login.search.includes(needle));
+  if (needle === "") return logins;
+  return logins.filter((login) =>
+    (login.search ??= `${login.host}\n${login.username}\n${login.title}`.toLowerCase()).includes(
+      needle,
+    ),
+  );
 }
 
 function rowFor(login) {
@@ -82,10 +91,13 @@ function renderRows() {
 }
 
 function applySearch() {
-  shown = matches(byId("list-search").value);
+  const query = byId("list-search").value;
+  shown = matches(query);
+  // While only the head is here, the list keeps the height of all logins.
+  const height = query.trim() === "" ? total : shown.length;
   byId("list-count").textContent =
-    shown.length === logins.length ? `${logins.length}` : `${shown.length} von ${logins.length}`;
-  byId("list-spacer").style.height = `${shown.length * rowHeight}px`;
+    shown.length === logins.length ? `${total}` : `${shown.length} von ${total}`;
+  byId("list-spacer").style.height = `${height * rowHeight}px`;
   renderRows();
 }
 
@@ -98,19 +110,25 @@ export function wireList(changed) {
   viewport.addEventListener("scroll", renderRows, { passive: true });
 }
 
-export async function renderList() {
-  const summaries = await request("list");
-  logins = summaries.map((login) => ({
-    ...login,
-    search: `${login.host}\n${login.username}\n${login.title}`.toLowerCase(),
-  }));
+function showLogins(summaries, count) {
+  logins = summaries;
+  total = count;
   applySearch();
+}
+
+// The first rows from what the worker listed last, then the whole list fresh from the host.
+export async function renderList() {
+  const head = await listHead(HEAD_ROWS);
+  showLogins(head.logins, head.total);
+  const all = await request("list");
+  showLogins(all, all.length);
 }
 
 // On lock: nothing of the vault stays in the popup.
 export function forgetList() {
   logins = [];
   shown = [];
+  total = 0;
   revealed.clear();
   armedDeletes.clear();
   byId("list-search").value = "";

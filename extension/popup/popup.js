@@ -37,10 +37,9 @@ async function showState() {
     return;
   }
   showViews(["site-view", "editor-view", "list-view", "account-view"]);
-  const host = await renderSite(tabId);
+  const [host] = await Promise.all([renderSite(tabId), renderList()]);
   if (host !== siteHost) newLogin(host);
   siteHost = host;
-  await renderList();
 }
 
 // Runs after every change; keeps the outcome of the action that caused it on screen.

@@ -3,7 +3,7 @@
 // and every place where a fill must not happen. Each test sets up what it needs, so that one
 // failure does not hide the others; most share one browser on a vault made beforehand.
 import assert from "node:assert/strict";
-import { after, before, test } from "node:test";
+import { test } from "node:test";
 import {
   askLineHost,
   binary,
@@ -14,7 +14,7 @@ import {
   nativeHostPids,
   openPopup,
   pressFillCommand,
-  sharedScope,
+  sharedSite,
   startSites,
   tabIdOf,
   unlock,
@@ -56,19 +56,7 @@ const EMPTY_LOGIN_PAGE = {
 const FILLED_LOGIN_PAGE = { ...EMPTY_LOGIN_PAGE, username: USERNAME, password: PASSWORD };
 
 // One browser on a vault holding LOGIN, with a tab for the site and a popup acting on it.
-const scope = sharedScope();
-after(() => scope.close());
-let shared;
-before(async () => {
-  const sites = await startSites(scope);
-  const { vaultPath, recoveryCode } = await makeVault(scope, [LOGIN]);
-  const browser = await launchBrowser(scope, { vault: vaultPath });
-  const site = await browser.context.newPage();
-  await site.goto(`${sites.https}/login.html`);
-  const siteTab = await tabIdOf(browser.worker, site);
-  const popup = await openPopup(browser.context, siteTab);
-  shared = { ...browser, sites, site, siteTab, popup, recoveryCode };
-});
+const shared = sharedSite([LOGIN]);
 
 // The shared popup, unlocked, and the site tab showing `page`.
 async function unlockedOn(page) {

@@ -51,14 +51,7 @@ async function popupToFirstRows(context) {
 // One keyboard command on a fresh page of `inputs` text fields and a login form: the whole
 // fill as the worker sees it, and its `for-host` round trip, in ms.
 async function commandFill({ worker }, site, sites, inputs) {
-  const filler = Array.from({ length: inputs }, (_, i) => `<input name="f${i}">`).join("");
-  await site.goto(
-    pageUrl(
-      sites,
-      `<div>${filler}</div><form><input id="username"><input id="password" type="password"></form>`,
-      "site0.example.com",
-    ),
-  );
+  await site.goto(`https://site0.example.com:${sites.port}/inputs.html?count=${inputs}`);
   const tabId = await tabIdOf(worker, site);
   const start = await worker.evaluate(() => performance.now());
   const result = await pressFillCommand(worker, tabId);
@@ -76,13 +69,7 @@ async function commandFill({ worker }, site, sites, inputs) {
 // A page of `inputs` text fields and a login form, loaded afresh: its load (navigation start to
 // the end of its load event) and the content scripts' own time in it, in ms.
 async function pageLoad(site, sites, inputs) {
-  const filler = Array.from({ length: inputs }, (_, i) => `<input name="f${i}">`).join("");
-  await site.goto(
-    pageUrl(
-      sites,
-      `<div>${filler}</div><form><input id="username"><input id="password" type="password"></form>`,
-    ),
-  );
+  await site.goto(`${sites.https}/inputs.html?count=${inputs}`);
   // The idle content scripts run after the load event: waited for by their measure.
   await site.waitForFunction(() => performance.getEntriesByName("velkaron:content").length === 2);
   return site.evaluate(() => ({

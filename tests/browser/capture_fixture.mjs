@@ -1,19 +1,7 @@
 // What the capture tests share: one browser on a vault holding LOGIN, unlocked, with a tab for
 // the site and a popup acting on it, and the user's moves there. Tests that save use a host of
 // their own (every name resolves to the test server), so that they do not meet.
-import { after, before } from "node:test";
-import {
-  launchBrowser,
-  makeVault,
-  openPopup,
-  sendingsHandled,
-  sharedScope,
-  startSites,
-  tabIdOf,
-  typeInto,
-  unlock,
-  waitForSendings,
-} from "./harness.mjs";
+import { sendingsHandled, sharedSite, typeInto, waitForSendings } from "./harness.mjs";
 
 export const USERNAME = "erika@example.org";
 export const PASSWORD = "Pferd-Batterie-42";
@@ -21,25 +9,16 @@ export const SAVE = "Anmeldung speichern?";
 export const UPDATE = "Passwort aktualisieren?";
 export const NO_OFFER = ["", "Velkaron Tresor"]; // the extension's button without an offer
 
-// Filled in by the file's `before`: { context, worker, sites, site, siteTab, popup }.
-export const shared = {};
+// The file's browser, once its `before` has run: harness.sharedSite's, unlocked.
+export let shared = null;
 
 export function useCaptureBrowser() {
-  const scope = sharedScope();
-  after(() => scope.close());
-  before(async () => {
-    const sites = await startSites(scope);
-    const { vaultPath } = await makeVault(scope, [
-      { host: "localhost", title: "Testseite", username: USERNAME, password: PASSWORD },
-    ]);
-    const browser = await launchBrowser(scope, { vault: vaultPath });
-    const site = await browser.context.newPage();
-    await site.goto(`${sites.https}/welcome.html`);
-    const siteTab = await tabIdOf(browser.worker, site);
-    const popup = await openPopup(browser.context, siteTab);
-    await unlock(popup);
-    Object.assign(shared, { ...browser, sites, site, siteTab, popup });
-  });
+  shared = sharedSite(
+    [{ host: "localhost", title: "Testseite", username: USERNAME, password: PASSWORD }],
+    {
+      unlocked: true,
+    },
+  );
 }
 
 export const at = (host, page) => `https://${host}:${shared.sites.port}/${page}`;

@@ -3,17 +3,13 @@
 // another, a second request for the login; and that the lock policy's listeners are really
 // registered with the browser and that a lock reaches every open page.
 import assert from "node:assert/strict";
-import { after, before, test } from "node:test";
+import { test } from "node:test";
 import {
   buttonOf,
   inContentScript,
-  launchBrowser,
-  makeVault,
   openPopup,
   pressFillCommand,
-  sharedScope,
-  startSites,
-  tabIdOf,
+  sharedSite,
   unlock,
   waitForButton,
   waitForState,
@@ -21,21 +17,7 @@ import {
 
 const PASSWORD = "Pferd-Batterie-42";
 
-const scope = sharedScope();
-after(() => scope.close());
-let shared;
-before(async () => {
-  const sites = await startSites(scope);
-  const { vaultPath } = await makeVault(scope, [
-    { host: "localhost", username: "erika", password: PASSWORD },
-  ]);
-  const browser = await launchBrowser(scope, { vault: vaultPath });
-  const site = await browser.context.newPage();
-  await site.goto(`${sites.https}/login.html`);
-  const siteTab = await tabIdOf(browser.worker, site);
-  const popup = await openPopup(browser.context, siteTab);
-  shared = { ...browser, sites, site, siteTab, popup };
-});
+const shared = sharedSite([{ host: "localhost", username: "erika", password: PASSWORD }]);
 
 // Sends `message` from the content scripts' world of the site's page; resolves with the answer,
 // or "no answer" when nothing answered.

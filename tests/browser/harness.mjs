@@ -8,6 +8,7 @@ import https from "node:https";
 import { tmpdir } from "node:os";
 import path from "node:path";
 import { fileURLToPath } from "node:url";
+import { after, before } from "node:test";
 import { chromium } from "playwright-core";
 
 const HERE = path.dirname(fileURLToPath(import.meta.url));
@@ -366,4 +367,25 @@ export function sharedScope() {
       while (jobs.length > 0) await jobs.pop()();
     },
   };
+}
+
+// For the tests of one file: one browser on a vault made with `logins`, a tab showing the
+// site's login page and a popup acting on it, unlocked when asked. The object is filled in
+// before the first test.
+export function sharedSite(logins, { unlocked = false } = {}) {
+  const scope = sharedScope();
+  const shared = {};
+  before(async () => {
+    const sites = await startSites(scope);
+    const vault = await makeVault(scope, logins);
+    const browser = await launchBrowser(scope, { vault: vault.vaultPath });
+    const site = await browser.context.newPage();
+    await site.goto(`${sites.https}/login.html`);
+    const siteTab = await tabIdOf(browser.worker, site);
+    const popup = await openPopup(browser.context, siteTab);
+    if (unlocked) await unlock(popup);
+    Object.assign(shared, browser, vault, { sites, site, siteTab, popup });
+  });
+  after(() => scope.close());
+  return shared;
 }

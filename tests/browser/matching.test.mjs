@@ -2,19 +2,8 @@
 // shorter IP address, and the most specific first, in the popup, by the keyboard command and
 // through `for-host` itself.
 import assert from "node:assert/strict";
-import { after, before, test } from "node:test";
-import {
-  askLineHost,
-  launchBrowser,
-  makeVault,
-  MASTER,
-  openPopup,
-  pressFillCommand,
-  sharedScope,
-  startSites,
-  tabIdOf,
-  unlock,
-} from "./harness.mjs";
+import { test } from "node:test";
+import { askLineHost, MASTER, openPopup, pressFillCommand, sharedSite } from "./harness.mjs";
 
 // In this order in the file: the parent domain before the exact host of x.shop.test.
 const LOGINS = [
@@ -24,19 +13,7 @@ const LOGINS = [
   { host: "0.0.1", username: "kurz-nutzer", password: "kurz-geheim" },
 ];
 
-const scope = sharedScope();
-after(() => scope.close());
-let shared;
-before(async () => {
-  const sites = await startSites(scope);
-  const { vaultPath } = await makeVault(scope, LOGINS);
-  const browser = await launchBrowser(scope, { vault: vaultPath });
-  const site = await browser.context.newPage();
-  await site.goto(`${sites.https}/login.html`);
-  const siteTab = await tabIdOf(browser.worker, site);
-  await unlock(await openPopup(browser.context, siteTab));
-  shared = { ...browser, sites, site, siteTab, vaultPath };
-});
+const shared = sharedSite(LOGINS, { unlocked: true });
 
 // What the popup offers on the page of `host`, top to bottom.
 async function offeredOn(host) {

@@ -3,38 +3,14 @@
 // keyboard command runs on each, as the user would press it; the page's own records show
 // whether it could have read the password.
 import assert from "node:assert/strict";
-import { after, before, test } from "node:test";
-import {
-  buttonOf,
-  launchBrowser,
-  makeVault,
-  openPopup,
-  pageUrl,
-  pressFillCommand,
-  sharedScope,
-  startSites,
-  tabIdOf,
-  unlock,
-} from "./harness.mjs";
+import { test } from "node:test";
+import { buttonOf, openPopup, pageUrl, pressFillCommand, sharedSite } from "./harness.mjs";
 
 const USERNAME = "erika@example.org";
 const PASSWORD = "Pferd-Batterie-42";
 
-const scope = sharedScope();
-after(() => scope.close());
-let shared;
-before(async () => {
-  const sites = await startSites(scope);
-  const { vaultPath } = await makeVault(scope, [
-    { host: "localhost", username: USERNAME, password: PASSWORD },
-  ]);
-  const browser = await launchBrowser(scope, { vault: vaultPath });
-  const site = await browser.context.newPage();
-  await site.goto(`${sites.https}/login.html`);
-  const siteTab = await tabIdOf(browser.worker, site);
-  const popup = await openPopup(browser.context, siteTab);
-  await unlock(popup);
-  shared = { ...browser, sites, site, siteTab, popup };
+const shared = sharedSite([{ host: "localhost", username: USERNAME, password: PASSWORD }], {
+  unlocked: true,
 });
 
 // Shows `markup` in the site's tab and runs the keyboard command there.
@@ -73,6 +49,12 @@ const TRAPS = [
     `<form>${USER}<span style="position: relative; display: inline-block">${trapField("")}
       <span style="position: absolute; inset: 0; background: white; pointer-events: none"></span>
       </span></form>`,
+  ],
+  [
+    "under an opaque element of pointer-events: none !important",
+    `<form>${USER}<span style="position: relative; display: inline-block">${trapField("")}
+      <span style="position: absolute; inset: 0; background: white; pointer-events: none !important">
+      </span></span></form>`,
   ],
   ["cut away by clip-path", `<form>${USER}${trapField("clip-path: circle(2px)")}</form>`],
   [
