@@ -176,7 +176,7 @@ TEST_F(Install, FailuresNameTheFile) {
 
 TEST_F(Install, RefusesAVaultWhoseFolderIsMissingAndWritesNothing) {
     write_file(dir.file("blocker"), "a file where a folder belongs");
-    for (const std::string folder : {dir.file("missing"), dir.file("blocker")}) {
+    for (const std::string& folder : {dir.file("missing"), dir.file("blocker")}) {
         const auto done = run_install(
             {Browser::Chromium, folder + "/tresor.json", std::nullopt, false}, context());
         ASSERT_FALSE(done.has_value());
