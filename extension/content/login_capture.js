@@ -115,6 +115,8 @@ const LoginCapture = (() => {
     }
   }
 
+  // Watches the field's ancestors, each for its own children only: a page's changes elsewhere
+  // make no mutation records, which would slow down pages that change much.
   function watchRemoval(field) {
     observer ??= new MutationObserver(() => {
       for (const [field, scope] of pending) {
@@ -124,9 +126,13 @@ const LoginCapture = (() => {
         }
       }
     });
-    observer.observe(document, { childList: true, subtree: true });
-    const root = field.getRootNode();
-    if (root instanceof ShadowRoot) observer.observe(root, { childList: true, subtree: true });
+    for (
+      let node = field.parentNode;
+      node;
+      node = node instanceof ShadowRoot ? node.host : node.parentNode
+    ) {
+      observer.observe(node, { childList: true });
+    }
   }
 
   InteractionTracker.onOwnValue((field) => {
