@@ -24,11 +24,12 @@ class BenchVault {
   public:
     explicit BenchVault(std::size_t count) : state_(dir_.file("vault.json")) {
         constexpr std::array<unsigned char, KEY_LEN> KEY{42};
-        state_.key.emplace(KEY);
-        state_.vault.emplace();
-        state_.vault->version = VAULT_VERSION;
-        state_.vault->entries.reserve(count);
-        const Key32 key = state_.key->copy();
+        VaultFile empty;
+        empty.version = VAULT_VERSION;
+        state_.adopt(std::move(empty), std::nullopt);
+        if (!state_.unlock(VaultKey(KEY))) throw std::runtime_error("unlock");
+        state_.vault()->entries.reserve(count);
+        const Key32 key = state_.key()->copy();
         for (std::size_t i = 0; i < count; ++i) {
             Entry entry;
             entry.host = host(i);
@@ -39,7 +40,7 @@ class BenchVault {
             std::string id = "00000000-0000-4000-8000-" + std::to_string(100000000000 + i);
             const auto plaintext = write_entry(entry);
             auto sealed = seal(key, bytes_of(plaintext->view()), id);
-            state_.vault->entries.push_back(SealedEntry{std::move(id), std::move(*sealed)});
+            state_.vault()->entries.push_back(SealedEntry{std::move(id), std::move(*sealed)});
         }
     }
     static std::string host(std::size_t i) { return "site" + std::to_string(i) + ".example.com"; }
@@ -100,7 +101,7 @@ void BM_PutWithoutEntryId(benchmark::State& run) {
         if (!id) run.SkipWithError(id.error().c_str());
         benchmark::DoNotOptimize(id);
     }
-    if (vault.state().vault->entries.size() != count) run.SkipWithError("put appended");
+    if (vault.state().vault()->entries.size() != count) run.SkipWithError("put appended");
 }
 BENCHMARK(BM_PutWithoutEntryId)->Apply(entry_counts);
 
@@ -108,8 +109,7 @@ void BM_SaveVault(benchmark::State& run) {
     BenchVault vault(static_cast<std::size_t>(run.range(0)));
     for (auto _ : run) {
         HostState& state = vault.state();
-        if (auto saved = save_vault(state.path, *state.vault, state.version, *state.key, {});
-            !saved)
+        if (auto saved = state.change_vault([](VaultFile&) { return Status{}; }); !saved)
             run.SkipWithError(saved.error().c_str());
     }
 }

@@ -22,7 +22,8 @@ void BM_OpenEntry(benchmark::State& run) {
     HostState state("unused.vault");
     std::array<unsigned char, KEY_LEN> key_bytes{};
     randombytes_buf(key_bytes.data(), key_bytes.size());
-    state.key.emplace(key_bytes);
+    state.adopt(VaultFile{}, std::nullopt);
+    if (!state.unlock(VaultKey(key_bytes))) throw std::runtime_error("unlock");
     Entry entry;
     entry.host = "login.example.com";
     entry.username = "someone@mail.example";
@@ -32,7 +33,7 @@ void BM_OpenEntry(benchmark::State& run) {
     const auto plaintext = write_entry(entry);
     if (!plaintext) throw std::runtime_error(plaintext.error());
     const std::string id = "0f8fad5b-d9cb-469f-a165-70867728950e";
-    auto sealed = seal(state.key->copy(), bytes_of(plaintext->view()), id);
+    auto sealed = seal(state.key()->copy(), bytes_of(plaintext->view()), id);
     if (!sealed) throw std::runtime_error(sealed.error());
     const SealedEntry stored{id, std::move(*sealed)};
     for (auto _ : run) {

@@ -93,8 +93,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     const Folder folder;
     const fs::path vault = folder.path() / "v.json";
 
-    velkaron::HostState state(vault.string());
-    state.kdf_params = {8, 1, 1};
+    velkaron::HostState state(vault.string(), {8, 1, 1});
     const int in = memory_file(input);
     const int out = memory_file({});
     velkaron::serve_frames(state, in, out);

@@ -8,7 +8,7 @@
 #include <string_view>
 
 #include "base/secret_string.hpp"
-#include "protocol/framing.hpp"
+#include "base/utf8.hpp"
 #include "protocol/request.hpp"
 #include "protocol/response.hpp"
 

@@ -5,8 +5,11 @@
 // the native host, started as a browser starts it and spoken to in native messages. A
 // baseline host, another build of the same protocol, takes turns with the host in every run.
 //
-//   velkaron_load --host PATH --native PATH --ideal PATH [--baseline PATH] [--runs N]
-//                 --out FILE
+// velkaron, the command-line client, is timed from start to finish against the host driven
+// directly with the same requests.
+//
+//   velkaron_load --host PATH --native PATH --ideal PATH [--cli PATH] [--baseline PATH]
+//                 [--runs N] [--only-cli yes] --out FILE
 
 #include <array>
 #include <chrono>
@@ -67,8 +70,10 @@ struct Options {
     std::string native;
     std::string ideal;
     std::string baseline;
+    std::string cli;
     std::string out;
     int runs = 5;
+    bool only_cli = false;  // a quick run of the client's stage alone
 };
 
 Options parse_options(int argc, char** argv) {
@@ -84,6 +89,10 @@ Options parse_options(int argc, char** argv) {
             options.ideal = value;
         else if (name == "--baseline")
             options.baseline = value;
+        else if (name == "--cli")
+            options.cli = value;
+        else if (name == "--only-cli")
+            options.only_cli = value == "yes";
         else if (name == "--out")
             options.out = value;
         else if (name == "--runs")
@@ -94,8 +103,8 @@ Options parse_options(int argc, char** argv) {
     if (argc % 2 == 0 || options.host.empty() || options.native.empty() || options.ideal.empty() ||
         options.out.empty() || options.runs < 1) {
         throw std::invalid_argument(
-            "usage: velkaron_load --host PATH --native PATH --ideal PATH [--baseline PATH] "
-            "[--runs N] --out FILE");
+            "usage: velkaron_load --host PATH --native PATH --ideal PATH [--cli PATH] "
+            "[--baseline PATH] [--runs N] [--only-cli yes] --out FILE");
     }
     return options;
 }
@@ -273,6 +282,69 @@ void measure_keys(const Options& options, const PreparedVault& vault, const Temp
     expect_clean_exit(host);
 }
 
+// `velkaron ls` and `velkaron clip HOST` on a vault, start to finish, taking turns with the host
+// started and driven directly with the requests they make (unlock, list, and for clip reveal).
+// The clipboard is a stand-in that takes the password and gives nothing back, so that the
+// client's own cost is measured, not the desktop's.
+void measure_cli(const Options& options, const PreparedVault& vault, const TempDir& dir,
+                 Figures& figures) {
+    const std::string copy = copy_of(vault, dir.file("cli.vault"));
+    const std::string bin = dir.file("cli-bin");
+    fs::create_directories(bin);
+    std::ofstream(bin + "/xclip") << "#!/bin/sh\ncat >/dev/null\n";
+    fs::permissions(bin + "/xclip", fs::perms::owner_all);
+    const Environment env{"PATH=" + bin + ":/usr/bin:/bin", "DISPLAY=:velkaron-bench",
+                          "HOME=" + dir.file("cli-home")};
+    const std::string host = login_host(vault.count - 1);
+    const std::string master_line = std::string(MASTER_PASSWORD) + "\n";
+    const auto client_ms = [&](std::vector<std::string> command) {
+        std::vector<std::string> args{"--vault", copy, "--host-binary", options.host,
+                                      "--password-stdin"};
+        args.insert(args.end(), command.begin(), command.end());
+        const auto start = std::chrono::steady_clock::now();
+        const auto done = testing_support::run_to_end(options.cli, args, master_line, env);
+        const std::chrono::duration<double, std::milli> elapsed =
+            std::chrono::steady_clock::now() - start;
+        if (done.status != 0) throw std::runtime_error("velkaron: " + done.err);
+        return elapsed.count();
+    };
+    const auto direct_ms = [&](bool reveal) {
+        const auto start = std::chrono::steady_clock::now();
+        ChildProcess direct(options.host, {copy});
+        (void)direct.request(request("unlock", {{"password", MASTER_PASSWORD}}));
+        const auto list = nlohmann::json::parse(direct.request(request("list")));
+        if (reveal) {
+            for (const auto& entry : list["data"]) {
+                if (entry["host"] == host) {
+                    (void)direct.request(request("reveal", {{"entry_id", entry["id"]}}));
+                }
+            }
+        }
+        expect_clean_exit(direct);
+        const std::chrono::duration<double, std::milli> elapsed =
+            std::chrono::steady_clock::now() - start;
+        return elapsed.count();
+    };
+    std::vector<double> cli_ls, host_ls, cli_clip, host_clip;
+    for (std::size_t i = 0; i < REPEATS; ++i) {
+        host_ls.push_back(direct_ms(false));
+        cli_ls.push_back(client_ms({"ls"}));
+        host_clip.push_back(direct_ms(true));
+        cli_clip.push_back(client_ms({"clip", host}));
+    }
+    const std::string n = std::to_string(vault.count);
+    const std::string label = " (" + n + " logins)";
+    figures.add("cli_ls_" + n, "velkaron ls" + label, "ms", median(cli_ls));
+    figures.add("cli_ls_host_" + n, "host: start, unlock, list" + label, "ms", median(host_ls));
+    figures.add("cli_clip_" + n, "velkaron clip" + label, "ms", median(cli_clip));
+    figures.add("cli_clip_host_" + n, "host: start, unlock, list, reveal" + label, "ms",
+                median(host_clip));
+    add_ratio(figures, "cli_ls_ratio_" + n, "velkaron ls ÷ host driven directly" + label,
+              "cli_ls_" + n, "cli_ls_host_" + n);
+    add_ratio(figures, "cli_clip_ratio_" + n, "velkaron clip ÷ host driven directly" + label,
+              "cli_clip_" + n, "cli_clip_host_" + n);
+}
+
 double median_ms(ChildProcess& host, const std::string& line, Framing framing) {
     std::vector<double> samples;
     for (std::size_t i = 0; i < REPEATS; ++i) samples.push_back(timed_ms(host, line, framing));
@@ -446,6 +518,8 @@ int run(int argc, char** argv) {
     Figures figures, baseline, versus;
     for (int r = 1; r <= options.runs; ++r) {
         std::cerr << "run " << r << " of " << options.runs << '\n';
+        if (!options.cli.empty()) measure_cli(options, vaults.back(), dir, figures);
+        if (options.only_cli) continue;
         const std::vector<Build> builds = builds_of_run(options, r, figures, baseline);
         measure_status(options, builds, vaults.front().path, figures);
         measure_native_status(options, vaults.front().path, dir, figures);
@@ -453,7 +527,7 @@ int run(int argc, char** argv) {
         for (std::size_t v = 0; v < vaults.size(); ++v) {
             measure_vault(options, builds, vaults[v], floors[v], dir, figures);
         }
-        if (options.baseline.empty()) continue;
+        if (options.baseline.empty() || options.only_cli) continue;
         for (const std::string_view key : COMPARED) {
             versus.add(key, figures.at(key).label, "×",
                        figures.at(key).values.back() / baseline.at(key).values.back());

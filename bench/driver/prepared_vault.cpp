@@ -38,8 +38,8 @@ PreparedVault prepare_vault(const std::string& path, std::size_t count) {
     prepared.path = path;
     prepared.count = count;
     prepared.recovery_code = checked(create_vault(state, MASTER_PASSWORD), "create").view();
-    prepared.key = state.key->copy();
-    state.vault->entries.reserve(count);
+    prepared.key = state.key()->copy();
+    state.vault()->entries.reserve(count);
     for (std::size_t i = 0; i < count; ++i) {
         Entry entry;
         entry.host = login_host(i);
@@ -51,10 +51,10 @@ PreparedVault prepare_vault(const std::string& path, std::size_t count) {
         std::string id = new_entry_id();
         Sealed sealed = checked(seal(prepared.key, bytes_of(plaintext.view()), id), "seal");
         prepared.last_id = id;
-        state.vault->entries.push_back(SealedEntry{std::move(id), std::move(sealed)});
+        state.vault()->entries.push_back(SealedEntry{std::move(id), std::move(sealed)});
     }
     // The file is the one create has just written, so there is no change to make again.
-    if (auto saved = save_vault(state.path, *state.vault, state.version, *state.key, {}); !saved)
+    if (auto saved = state.change_vault([](VaultFile&) { return Status{}; }); !saved)
         throw std::runtime_error("save: " + saved.error());
     prepared.file_bytes = std::filesystem::file_size(path);
     return prepared;

@@ -1,12 +1,13 @@
 // Copies a secret to the clipboard and clears it again after a while. A service worker has no
-// clipboard, so an offscreen document does the writing.
+// clipboard, so where the browser offers offscreen documents one does the writing; a
+// background page (Firefox's event page) writes itself. An alarm clears it, since a timer
+// does not outlive a background that the browser stops while idle.
 import { CLIPBOARD_CLEAR_SECONDS } from "../shared/constants.js";
 
+const CLEAR_ALARM = "velkaron:clear-clipboard";
 const OFFSCREEN_URL = "offscreen/clipboard.html";
 
-let clearTimer = null;
-
-async function writeClipboard(text) {
+async function writeThroughOffscreenDocument(text) {
   const existing = await chrome.runtime.getContexts({ contextTypes: ["OFFSCREEN_DOCUMENT"] });
   if (existing.length === 0) {
     await chrome.offscreen.createDocument({
@@ -18,15 +19,26 @@ async function writeClipboard(text) {
   await chrome.runtime.sendMessage({ type: "velkaron:clipboard-write", text });
 }
 
+function writeClipboard(text) {
+  return chrome.offscreen
+    ? writeThroughOffscreenDocument(text)
+    : navigator.clipboard.writeText(text);
+}
+
 export async function clearClipboard() {
-  clearTimeout(clearTimer);
-  clearTimer = null;
+  await chrome.alarms.clear(CLEAR_ALARM);
   await writeClipboard("");
-  await chrome.offscreen.closeDocument();
+  if (chrome.offscreen) await chrome.offscreen.closeDocument();
 }
 
 export async function copyForAWhile(text) {
-  clearTimeout(clearTimer);
   await writeClipboard(text);
-  clearTimer = setTimeout(clearClipboard, CLIPBOARD_CLEAR_SECONDS * 1000);
+  await chrome.alarms.create(CLEAR_ALARM, { when: Date.now() + CLIPBOARD_CLEAR_SECONDS * 1000 });
+}
+
+// The alarm wakes a stopped background, which must listen from its first run.
+export function installClipboardClearing() {
+  chrome.alarms.onAlarm.addListener((alarm) => {
+    if (alarm.name === CLEAR_ALARM) clearClipboard();
+  });
 }

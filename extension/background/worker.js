@@ -1,10 +1,10 @@
-// The service worker: holds the one port to the native host and answers the popup and the
-// content scripts.
+// The background (Chromium's service worker, Firefox's event page): holds the one port to the
+// native host and answers the popup and the content scripts.
 import { fillReasonText } from "../shared/fill_reasons.js";
 import { createAutofill } from "./autofill.js";
 import { createBadge } from "./badge.js";
 import { createCapture } from "./capture.js";
-import { clearClipboard, copyForAWhile } from "./clipboard.js";
+import { clearClipboard, copyForAWhile, installClipboardClearing } from "./clipboard.js";
 import { createListCache } from "./list_cache.js";
 import { installLockPolicy } from "./lock_policy.js";
 import { NativeClient } from "./native_client.js";
@@ -50,6 +50,7 @@ async function lock() {
 }
 
 const lockPolicy = installLockPolicy(lock);
+installClipboardClearing();
 
 const POPUP_HANDLERS = {
   "velkaron:request": async ({ op, members }) => {

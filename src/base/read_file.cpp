@@ -20,8 +20,10 @@ Result<UniqueFd> open_for_reading(const std::string& path) {
 
 Result<std::string> read_to_end(int fd, const struct stat& info) {
     std::string content;
-    // One byte beyond the expected size, so that the final read sees the end at once.
-    content.resize(S_ISREG(info.st_mode) ? static_cast<std::size_t>(info.st_size) + 1 : READ_CHUNK);
+    // One byte beyond the expected size, so that the final read sees the end at once. Files
+    // of /proc and /sys report no size and are read in chunks like a pipe.
+    const bool sized = S_ISREG(info.st_mode) && info.st_size > 0;
+    content.resize(sized ? static_cast<std::size_t>(info.st_size) + 1 : READ_CHUNK);
     std::size_t filled = 0;
     for (;;) {
         if (filled == content.size()) content.resize(content.size() * 2);
@@ -35,8 +37,7 @@ Result<std::string> read_to_end(int fd, const struct stat& info) {
 }
 
 Result<std::string> read_whole_file(const std::string& path) {
-    auto file = open_for_reading(path);
-    if (!file) return fail(std::move(file.error()));
+    VELKARON_TRY(file, open_for_reading(path));
     struct stat info {};
     if (::fstat(file->get(), &info) != 0) return fail(os_error(errno));
     return read_to_end(file->get(), info);

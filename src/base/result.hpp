@@ -23,3 +23,10 @@ inline tl::unexpected<std::string> fail(std::string message) {
 }
 
 }  // namespace velkaron
+
+// Binds `var` to the result of `expr` and returns from the calling function with its message,
+// moved, when it failed. A statement rather than an expression: GNU statement expressions do
+// not compile under -Wpedantic -Werror.
+#define VELKARON_TRY(var, expr) \
+    auto var = (expr);          \
+    if (!var) return ::velkaron::fail(std::move(var.error()))

@@ -27,7 +27,7 @@ inline constexpr std::size_t STATUS_STACK_SCRUB_BYTES = STACK_SCRUB_BYTES;
 
 // How deep the frames of the request just answered may have reached: `status`, which clients
 // poll, stays shallow and is scrubbed accordingly; anything else gets the full depth.
-enum class StackReach : std::uint8_t { Status, Any };
+enum class StackReach : std::uint8_t { Shallow, Any };
 
 // Zeroes `Bytes` of stack below the caller's frame. Not inlined, so that its block lies where
 // the callee frames were.
@@ -43,7 +43,7 @@ template <std::size_t Bytes>
 // 15 bytes of every token inline). Inlined, so that the block starts right below the loop's
 // frame. The memory-scan test fails when a request reaches deeper.
 [[gnu::always_inline]] inline void scrub_stack(StackReach reach) noexcept {
-    if (reach == StackReach::Status) {
+    if (reach == StackReach::Shallow) {
         zero_stack_below<STATUS_STACK_SCRUB_BYTES>();
     } else {
         zero_stack_below<STACK_SCRUB_BYTES>();

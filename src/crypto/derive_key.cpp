@@ -4,8 +4,8 @@
 #include <optional>
 #include <string>
 
+#include "base/available_memory.hpp"
 #include "crypto/argon2id.hpp"
-#include "crypto/available_memory.hpp"
 
 namespace velkaron {
 namespace {

@@ -65,8 +65,7 @@ void Unsealer::wipe() noexcept {
 Result<SecretBytes> unseal(const Sealed& sealed, const Key32& key,
                            std::string_view associated_data) {
     Unsealer unsealer;
-    const auto plaintext = unsealer.open(sealed, key, associated_data);
-    if (!plaintext) return fail(plaintext.error());
+    VELKARON_TRY(plaintext, unsealer.open(sealed, key, associated_data));
     return SecretBytes(plaintext->data(), plaintext->size());
 }
 

@@ -8,16 +8,14 @@
 namespace velkaron {
 
 Status entries_for_host(HostState& state, std::string_view host, json::DataWriter& out) {
-    const auto vault = loaded_vault(state);
-    if (!vault) return fail(vault.error());
+    VELKARON_TRY(vault, loaded_vault(state));
     const HostMatcher matcher(host);
     EntryOpener opener(state);
     out.raw("[");
     bool first = true;
     // Every entry is opened, matching or not: a damaged one fails the whole look-up.
     for (const SealedEntry& stored : (*vault)->entries) {
-        auto entry = opener.open(stored);
-        if (!entry) return fail(std::move(entry.error()));
+        VELKARON_TRY(entry, opener.open(stored));
         if (!matcher.matches((*entry)->host)) continue;
         if (!first) out.raw(",");
         first = false;

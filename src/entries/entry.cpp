@@ -54,8 +54,7 @@ Result<Entry> read_entry(std::string_view plaintext) {
 
 Status read_entry_into(std::string_view plaintext, Entry& entry) {
     if (scan_entry(plaintext, entry)) return {};
-    auto read = read_entry(plaintext);
-    if (!read) return fail(std::move(read.error()));
+    VELKARON_TRY(read, read_entry(plaintext));
     entry = std::move(*read);
     return {};
 }

@@ -84,14 +84,12 @@ class Summaries {
 }  // namespace
 
 Status list_entries(HostState& state, json::DataWriter& out) {
-    const auto vault = loaded_vault(state);
-    if (!vault) return fail(vault.error());
+    VELKARON_TRY(vault, loaded_vault(state));
     const auto& entries = (*vault)->entries;
     Summaries summaries(entries.size());
     EntryOpener opener(state);
     for (std::size_t i = 0; i < entries.size(); ++i) {
-        auto entry = opener.open(entries[i]);
-        if (!entry) return fail(std::move(entry.error()));
+        VELKARON_TRY(entry, opener.open(entries[i]));
         summaries.add(i, **entry);
     }
     summaries.sort();
@@ -100,28 +98,25 @@ Status list_entries(HostState& state, json::DataWriter& out) {
 }
 
 Status reveal_entry(HostState& state, std::string_view entry_id, json::DataWriter& out) {
-    const auto vault = loaded_vault(state);
-    if (!vault) return fail(vault.error());
+    VELKARON_TRY(vault, loaded_vault(state));
     const auto& entries = (*vault)->entries;
     const auto stored = std::find_if(entries.begin(), entries.end(),
                                      [&](const SealedEntry& e) { return e.id == entry_id; });
     if (stored == entries.end()) return fail("Eintrag nicht gefunden");
-    auto entry = open_entry(state, *stored);
-    if (!entry) return fail(std::move(entry.error()));
+    VELKARON_TRY(entry, open_entry(state, *stored));
     write_entry_detail(out, stored->id, *entry);
     return {};
 }
 
 // Nothing is opened, so a damaged entry can still be removed.
 Status delete_entry(HostState& state, std::string_view entry_id) {
-    const auto vault = unlocked_vault(state);
-    if (!vault) return fail(vault.error());
+    VELKARON_TRY(vault, unlocked_vault(state));
     const auto has_id = [&](const SealedEntry& e) { return e.id == entry_id; };
     const auto& entries = (*vault)->entries;
     if (std::none_of(entries.begin(), entries.end(), has_id)) return fail("Eintrag nicht gefunden");
     // On a file another client has changed meanwhile the entry may be gone already: what was
     // asked for holds all the same.
-    return change_vault(state, [&](VaultFile& target) -> Status {
+    return state.change_vault([&](VaultFile& target) -> Status {
         std::erase_if(target.entries, has_id);
         return {};
     });

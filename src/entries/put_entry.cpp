@@ -76,9 +76,8 @@ Result<std::string> store_login(const HostState& state, VaultFile& vault,
 
     const auto plaintext = write_entry(entry);
     if (!plaintext) return fail("Eintrag nicht serialisierbar: " + plaintext.error());
-    const Key32 key = state.key->copy();
-    auto sealed = seal(key, bytes_of(plaintext->view()), id);
-    if (!sealed) return fail(std::move(sealed.error()));
+    const Key32 key = state.key()->copy();
+    VELKARON_TRY(sealed, seal(key, bytes_of(plaintext->view()), id));
 
     if (index == NONE) {
         entries.push_back(SealedEntry{id, std::move(*sealed)});
@@ -91,20 +90,18 @@ Result<std::string> store_login(const HostState& state, VaultFile& vault,
 }  // namespace
 
 Result<std::string> put_entry(HostState& state, const PutRequest& request) {
-    const auto vault = unlocked_vault(state);
-    if (!vault) return fail(vault.error());
+    VELKARON_TRY(vault, unlocked_vault(state));
     // On a file another client has changed meanwhile, the search by host and user name runs
     // again on that file's entries; the answer names the id finally written.
     std::string id;
     const VaultChange store = [&](VaultFile& target) -> Status {
-        auto stored = store_login(state, target, request);
-        if (!stored) return fail(std::move(stored.error()));
+        VELKARON_TRY(stored, store_login(state, target, request));
         id = std::move(*stored);
         return {};
     };
     // The change stays in memory when the save fails, until the host next follows a file
     // another client changed; the next successful save before that writes it.
-    if (auto saved = change_vault(state, store); !saved) return fail(std::move(saved.error()));
+    VELKARON_TRY(saved, state.change_vault(store));
     return id;
 }
 

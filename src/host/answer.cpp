@@ -20,7 +20,7 @@ std::uint64_t encoded_or_fallback(bool encoded, std::uint64_t id, SecretString& 
 Answered answer(HostState& state, std::string_view request, SecretString& line) {
     auto parsed = parse_request(request);
     if (!parsed) return answer_unreadable(parsed.error(), line);
-    const StackReach reach = parsed->op == "status" ? StackReach::Status : StackReach::Any;
+    const StackReach reach = parsed->op == "status" ? StackReach::Shallow : StackReach::Any;
     return {encoded_or_fallback(dispatch(state, *parsed, line), parsed->id, line), reach};
 }
 

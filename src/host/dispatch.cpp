@@ -55,14 +55,13 @@ Data run_lock(HostState& state, const Request&) {
 }
 
 Data run_create(HostState& state, const Request& request) {
-    auto code = create_vault(state, *request.password);
-    if (!code) return fail(std::move(code.error()));
+    VELKARON_TRY(code, create_vault(state, *request.password));
     return Json{{"recoveryCode", secret_json(*code)}};
 }
 
 Data run_unlock(HostState& state, const Request& request) {
-    if (auto done = unlock_vault(state, *request.password); !done) return fail(done.error());
-    return Json{{"entries", state.vault->entries.size()}, {"unlocked", true}};
+    VELKARON_TRY(done, unlock_vault(state, *request.password));
+    return Json{{"entries", state.vault()->entries.size()}, {"unlocked", true}};
 }
 
 Data run_unlock_recovery(HostState& state, const Request& request) {
@@ -71,6 +70,10 @@ Data run_unlock_recovery(HostState& state, const Request& request) {
 
 Data run_change_password(HostState& state, const Request& request) {
     return with_flag(change_password(state, *request.password, *request.new_password), "changed");
+}
+
+Data run_reset_password(HostState& state, const Request& request) {
+    return with_flag(reset_password(state, *request.code, *request.new_password), "changed");
 }
 
 Data run_put(HostState& state, const Request& request) {
@@ -82,8 +85,7 @@ Data run_put(HostState& state, const Request& request) {
         .entry_id = request.entry_id ? std::optional<std::string_view>(request.entry_id->view())
                                      : std::nullopt,
     };
-    auto id = put_entry(state, put);
-    if (!id) return fail(std::move(id.error()));
+    VELKARON_TRY(id, put_entry(state, put));
     return Json{{"id", std::move(*id)}};
 }
 
@@ -113,19 +115,20 @@ constexpr RequiredMember ENTRY_ID{&Request::entry_id, "Eintrags-Id"};
 constexpr RequiredMember HOST{&Request::host, "Host"};
 constexpr RequiredMember NONE{nullptr, ""};
 
-constexpr std::array<Operation, 12> OPERATIONS{{
+constexpr RequiredMember NEW_PASSWORD{&Request::new_password, "neues Passwort"};
+constexpr RequiredMember RECOVERY_CODE{&Request::code, "Wiederherstellungscode"};
+
+constexpr std::array<Operation, 13> OPERATIONS{{
     {"status", {NONE, NONE}, 0, nullptr, write_status},
     {"lock", {NONE, NONE}, 0, run_lock},
     {"create", {PASSWORD, NONE}, 1, run_create},
     {"unlock", {PASSWORD, NONE}, 1, run_unlock},
-    {"unlock-recovery",
-     {{{&Request::code, "Wiederherstellungscode"}, NONE}},
-     1,
-     run_unlock_recovery},
+    {"unlock-recovery", {RECOVERY_CODE, NONE}, 1, run_unlock_recovery},
     {"change-password",
-     {{{&Request::password, "altes Passwort"}, {&Request::new_password, "neues Passwort"}}},
+     {{{&Request::password, "altes Passwort"}, NEW_PASSWORD}},
      2,
      run_change_password},
+    {"reset-password", {RECOVERY_CODE, NEW_PASSWORD}, 2, run_reset_password},
     {"put", {HOST, PASSWORD}, 2, run_put},
     {"list", {NONE, NONE}, 0, nullptr, write_list},
     {"reveal", {ENTRY_ID, NONE}, 1, nullptr, write_reveal},

@@ -1,14 +1,8 @@
 #pragma once
 
-#include <cstddef>
-
 #include "state/host_state.hpp"
 
 namespace velkaron {
-
-// A line longer than this before its line feed is not held in memory: the rest is read in
-// pieces, checked and discarded, and the line is answered as unreadable.
-inline constexpr std::size_t MAX_LINE = 64 * 1024 * 1024;
 
 // The request loop of velkaron-vault: one response line per non-blank request line, flushed
 // before the next line is read. Returns at end of input, on a read error, on a line that is

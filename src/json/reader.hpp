@@ -145,9 +145,7 @@ Result<Record> read_record(std::string_view text, const Schema<Record>& schema) 
     // Text that does not read is read again, counting, into a fresh record, and that read is
     // the judge: it names the fault and where it is.
     Record again;
-    if (auto done = UntypedReader::read(text, schema, &again); !done) {
-        return fail(std::move(done.error()));
-    }
+    VELKARON_TRY(done, UntypedReader::read(text, schema, &again));
 #ifdef VELKARON_READER_AGREEMENT
     std::abort();  // the counted read took what the untracked one refused
 #endif

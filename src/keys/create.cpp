@@ -6,40 +6,30 @@
 #include "keys/recovery_code.hpp"
 #include "keys/vault_key_wrap.hpp"
 #include "vault/exists.hpp"
-#include "vault/storage.hpp"
 
 namespace velkaron {
 
 Result<SecretString> create_vault(HostState& state, std::string_view password) {
-    if (vault_exists(state.path)) return fail("Tresor existiert bereits");
-    if (auto valid = check_new_master_password(password); !valid) return fail(valid.error());
+    if (vault_exists(state.path())) return fail("Tresor existiert bereits");
+    VELKARON_TRY(valid, check_new_master_password(password));
 
     VaultKey vault_key;
     fill_random({vault_key.data(), vault_key.size()});
-    auto by_password = wrap_vault_key(vault_key, bytes_of(password), state.kdf_params);
-    if (!by_password) return fail(std::move(by_password.error()));
+    VELKARON_TRY(by_password, wrap_vault_key(vault_key, bytes_of(password), state.kdf_params()));
     SecretString code = generate_recovery_code();
-    auto by_code =
-        wrap_vault_key(vault_key, normalize_recovery_code(code).span(), state.kdf_params);
-    if (!by_code) return fail(std::move(by_code.error()));
+    VELKARON_TRY(by_code, wrap_vault_key(vault_key, normalize_recovery_code(code).span(),
+                                         state.kdf_params()));
 
-    // A key still held belongs to the vault being replaced and must not serve the new one,
-    // also when the save below fails and the new vault stays in memory, locked. The file
-    // version held belongs to that vault too: the new one has none until it is saved.
-    state.key.reset();
-    state.version.reset();
-    state.vault = VaultFile{
+    // A file that appeared at the path since the check above cannot hold the vault just made,
+    // and the save refuses it.
+    VaultFile made{
         .version = VAULT_VERSION,
         .kdf = std::move(by_password->kdf),
         .wrapped_key = std::move(by_password->sealed),
         .recovery = Recovery{std::move(by_code->kdf), std::move(by_code->sealed)},
         .entries = {},
     };
-    // No change to make again: a file that appeared at the path since the check above cannot
-    // hold the vault just made, and the save refuses it.
-    if (auto saved = save_vault(state.path, *state.vault, state.version, vault_key, {}); !saved)
-        return fail(std::move(saved.error()));
-    state.key = std::move(vault_key);
+    VELKARON_TRY(saved, state.save_new_vault(std::move(made), std::move(vault_key)));
     return code;
 }
 

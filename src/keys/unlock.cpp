@@ -12,41 +12,51 @@ namespace velkaron {
 // locks an unlocked vault.
 
 Status unlock_vault(HostState& state, std::string_view password) {
-    const auto vault = loaded_or_read_vault(state);
-    if (!vault) return fail(vault.error());
-    auto key = unwrap_vault_key((*vault)->kdf, (*vault)->wrapped_key, bytes_of(password),
-                                "Falsches Master-Passwort");
-    if (!key) return fail(std::move(key.error()));
-    state.key = std::move(*key);  // the key held before is wiped as it is replaced
-    return {};
+    VELKARON_TRY(vault, loaded_or_read_vault(state));
+    VELKARON_TRY(key, unwrap_vault_key((*vault)->kdf, (*vault)->wrapped_key, bytes_of(password),
+                                       "Falsches Master-Passwort"));
+    return state.unlock(std::move(*key));  // the key held before is wiped as it is replaced
 }
 
 Status unlock_with_recovery(HostState& state, std::string_view code) {
-    const auto vault = loaded_or_read_vault(state);
-    if (!vault) return fail(vault.error());
+    VELKARON_TRY(vault, loaded_or_read_vault(state));
     if (!(*vault)->recovery) return fail("kein Wiederherstellungscode hinterlegt");
     const Recovery& recovery = *(*vault)->recovery;
-    auto key = unwrap_vault_key(recovery.kdf, recovery.sealed, normalize_recovery_code(code).span(),
-                                "Wiederherstellungscode stimmt nicht");
-    if (!key) return fail(std::move(key.error()));
-    state.key = std::move(*key);
-    return {};
+    VELKARON_TRY(
+        key, unwrap_vault_key(recovery.kdf, recovery.sealed, normalize_recovery_code(code).span(),
+                              "Wiederherstellungscode stimmt nicht"));
+    return state.unlock(std::move(*key));
 }
 
-// Once the current password has unlocked the vault it stays unlocked, whatever fails after.
-Status change_password(HostState& state, std::string_view current_password,
-                       std::string_view new_password) {
-    if (auto valid = check_new_master_password(new_password); !valid) return valid;
-    if (auto unlocked = unlock_vault(state, current_password); !unlocked) return unlocked;
-    const auto wrapped = wrap_vault_key(*state.key, bytes_of(new_password), state.kdf_params);
-    if (!wrapped) return fail(wrapped.error());
-    // Only the password's records: on a file another client has changed meanwhile, its
-    // entries and recovery record stay as they are there.
-    return change_vault(state, [&](VaultFile& target) -> Status {
+namespace {
+
+// Seals the vault key of an unlocked host under `new_password` and saves. Only the password's
+// records: on a file another client has changed meanwhile, its entries and recovery record
+// stay as they are there.
+Status rewrap_under(HostState& state, std::string_view new_password) {
+    VELKARON_TRY(wrapped, wrap_vault_key(*state.key(), bytes_of(new_password), state.kdf_params()));
+    return state.change_vault([&](VaultFile& target) -> Status {
         target.kdf = wrapped->kdf;
         target.wrapped_key = wrapped->sealed;
         return {};
     });
+}
+
+}  // namespace
+
+// Once the current password (or the code) has unlocked the vault it stays unlocked, whatever
+// fails after.
+Status change_password(HostState& state, std::string_view current_password,
+                       std::string_view new_password) {
+    VELKARON_TRY(valid, check_new_master_password(new_password));
+    VELKARON_TRY(unlocked, unlock_vault(state, current_password));
+    return rewrap_under(state, new_password);
+}
+
+Status reset_password(HostState& state, std::string_view code, std::string_view new_password) {
+    VELKARON_TRY(valid, check_new_master_password(new_password));
+    VELKARON_TRY(unlocked, unlock_with_recovery(state, code));
+    return rewrap_under(state, new_password);
 }
 
 }  // namespace velkaron

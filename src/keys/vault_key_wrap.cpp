@@ -11,10 +11,8 @@ Result<WrappedVaultKey> wrap_vault_key(const VaultKey& vault_key,
                                        std::span<const unsigned char> secret,
                                        const KdfParams& params) {
     const SecretBytes salt = random_bytes(SALT_LEN);
-    const auto key = derive_key(secret, salt.span(), params);
-    if (!key) return fail(key.error());
-    auto sealed = seal(*key, {vault_key.data(), vault_key.size()}, VAULT_KEY_AD);
-    if (!sealed) return fail(std::move(sealed.error()));
+    VELKARON_TRY(key, derive_key(secret, salt.span(), params));
+    VELKARON_TRY(sealed, seal(*key, {vault_key.data(), vault_key.size()}, VAULT_KEY_AD));
     return WrappedVaultKey{
         KdfRecord{KDF_ALGORITHM, params.memory_kib, params.iterations, params.parallelism,
                   base64_encode(salt.span())},
@@ -28,8 +26,7 @@ Result<VaultKey> unwrap_vault_key(const KdfRecord& kdf, const Sealed& sealed,
     const auto salt = base64_decode(kdf.salt);
     if (!salt) return fail("Salt unlesbar");
     // The stored numbers, whatever `algorithm` says: it is written but never read.
-    const auto key = derive_key(secret, *salt, {kdf.memory_kib, kdf.iterations, kdf.parallelism});
-    if (!key) return fail(key.error());
+    VELKARON_TRY(key, derive_key(secret, *salt, {kdf.memory_kib, kdf.iterations, kdf.parallelism}));
     auto plaintext = unseal(sealed, *key, VAULT_KEY_AD);
     if (!plaintext) return fail(std::string(wrong_secret));
     return vault_key_from_bytes(std::move(*plaintext));

@@ -10,10 +10,10 @@
 #include <nlohmann/json.hpp>
 
 #include "base/os_error.hpp"
+#include "base/replace_file.hpp"
 #include "base/utf8.hpp"
 #include "native/extension_id.hpp"
 #include "native/private_folder.hpp"
-#include "vault/replace_file.hpp"
 
 namespace velkaron {
 namespace {
@@ -32,7 +32,8 @@ Result<std::string> absolute_path(std::string_view option, std::string_view path
 Result<Browser> browser_named(std::string_view name) {
     if (name == "chromium") return Browser::Chromium;
     if (name == "chrome") return Browser::Chrome;
-    return fail("unbekannter Browser: " + std::string(name) + " (chromium oder chrome)");
+    if (name == "firefox") return Browser::Firefox;
+    return fail("unbekannter Browser: " + std::string(name) + " (chromium, chrome oder firefox)");
 }
 
 std::string manifest_path(const std::string& folder) {
@@ -67,8 +68,7 @@ Status require_vault_folder(const std::string& vault) {
 
 Result<std::vector<std::string>> install(const InstallRequest& request,
                                          const InstallContext& context, const std::string& folder) {
-    auto config = load_config(context.dirs);
-    if (!config) return fail(std::move(config.error()));
+    VELKARON_TRY(config, load_config(context.dirs));
     std::vector<std::string> done;
     if (request.vault) {
         if (auto present = require_vault_folder(*request.vault); !present) {
@@ -80,13 +80,10 @@ Result<std::vector<std::string>> install(const InstallRequest& request,
         }
         done.push_back("geschrieben: " + config_path(context.dirs));
     }
-    std::vector<std::string> ids{context.built_in_id};
-    for (const std::string& id : config->allowed_extensions) {
-        if (std::find(ids.begin(), ids.end(), id) == ids.end()) ids.push_back(id);
-    }
-    if (auto made = make_private_folder(folder); !made) return fail(std::move(made.error()));
-    auto written = write_file(manifest_path(folder), host_manifest(context.host_binary, ids));
-    if (!written) return fail(std::move(written.error()));
+    VELKARON_TRY(made, make_private_folder(folder));
+    VELKARON_TRY(written, write_file(manifest_path(folder),
+                                     host_manifest(request.browser, context.host_binary,
+                                                   context.built_in, config->allowed_extensions)));
     done.push_back(std::move(*written));
     return done;
 }
@@ -95,18 +92,18 @@ Result<std::vector<std::string>> uninstall(const InstallRequest& request,
                                            const InstallContext& context,
                                            const std::string& folder) {
     std::vector<std::string> done;
-    auto manifest = remove_file(manifest_path(folder));
-    if (!manifest) return fail(std::move(manifest.error()));
+    VELKARON_TRY(manifest, remove_file(manifest_path(folder)));
     if (*manifest) done.push_back(std::move(**manifest));
-    // Both browsers share the configuration: it goes with the last manifest.
-    const Browser other =
-        request.browser == Browser::Chromium ? Browser::Chrome : Browser::Chromium;
-    std::error_code ignored;
-    if (std::filesystem::exists(manifest_path(manifest_folder(other, context.dirs)), ignored)) {
-        return done;
+    // The browsers share the configuration: it goes with the last manifest.
+    for (const Browser other : BROWSERS) {
+        if (other == request.browser) continue;
+        auto other_folder = manifest_folder(other, context.dirs);
+        std::error_code ignored;
+        if (other_folder && std::filesystem::exists(manifest_path(*other_folder), ignored)) {
+            return done;
+        }
     }
-    auto config = remove_file(config_path(context.dirs));
-    if (!config) return fail(std::move(config.error()));
+    VELKARON_TRY(config, remove_file(config_path(context.dirs)));
     if (*config) done.push_back(std::move(**config));
     return done;
 }
@@ -128,34 +125,44 @@ Result<InstallRequest> parse_install_options(std::span<const std::string_view> a
         if (i + 1 == args.size()) return fail(std::string(option) + " braucht einen Wert");
         const std::string_view value = args[++i];
         if (option == "--browser") {
-            auto browser = browser_named(value);
-            if (!browser) return fail(std::move(browser.error()));
+            VELKARON_TRY(browser, browser_named(value));
             request.browser = *browser;
             browser_given = true;
             continue;
         }
-        auto path = absolute_path(option, value);
-        if (!path) return fail(std::move(path.error()));
+        VELKARON_TRY(path, absolute_path(option, value));
         (option == "--vault" ? request.vault : request.manifest_dir) = std::move(*path);
     }
     if (!browser_given) return fail("--browser fehlt");
     return request;
 }
 
-std::string manifest_folder(Browser browser, const BaseDirs& dirs) {
+Result<std::string> manifest_folder(Browser browser, const BaseDirs& dirs) {
+    if (browser == Browser::Firefox) {
+        if (dirs.home.empty()) return fail("Ordner unbekannt: HOME ist kein absoluter Pfad");
+        return dirs.home + "/.mozilla/native-messaging-hosts";
+    }
     return dirs.config_home + (browser == Browser::Chromium ? "/chromium" : "/google-chrome") +
            "/NativeMessagingHosts";
 }
 
-std::string host_manifest(std::string_view host_binary, std::span<const std::string> allowed_ids) {
-    nlohmann::ordered_json origins = nlohmann::ordered_json::array();
-    for (const std::string& id : allowed_ids) origins.push_back(extension_origin(id));
+std::string host_manifest(Browser browser, std::string_view host_binary, const BuiltInIds& built_in,
+                          std::span<const std::string> configured_ids) {
+    const bool firefox = browser == Browser::Firefox;
+    std::vector<std::string> ids{firefox ? built_in.gecko : built_in.chromium};
+    for (const std::string& id : configured_ids) {
+        const bool fits = firefox ? is_gecko_id(id) : is_extension_id(id);
+        if (fits && std::find(ids.begin(), ids.end(), id) == ids.end()) ids.push_back(id);
+    }
+    nlohmann::ordered_json allowed = nlohmann::ordered_json::array();
+    // Chromium lists origins, Firefox the ids themselves.
+    for (const std::string& id : ids) allowed.push_back(firefox ? id : extension_origin(id));
     const nlohmann::ordered_json manifest{
         {"name", HOST_NAME},
         {"description", "Velkaron-Tresor: Anmeldungen für die Browser-Erweiterung"},
         {"path", host_binary},
         {"type", "stdio"},
-        {"allowed_origins", std::move(origins)},
+        {firefox ? "allowed_extensions" : "allowed_origins", std::move(allowed)},
     };
     return manifest.dump(2) + "\n";
 }
@@ -173,10 +180,10 @@ Result<std::string> host_binary_path() {
 
 Result<std::vector<std::string>> run_install(const InstallRequest& request,
                                              const InstallContext& context) {
-    const std::string folder =
-        request.manifest_dir.value_or(manifest_folder(request.browser, context.dirs));
-    return request.uninstall ? uninstall(request, context, folder)
-                             : install(request, context, folder);
+    VELKARON_TRY(folder, request.manifest_dir ? Result<std::string>(*request.manifest_dir)
+                                              : manifest_folder(request.browser, context.dirs));
+    return request.uninstall ? uninstall(request, context, *folder)
+                             : install(request, context, *folder);
 }
 
 }  // namespace velkaron

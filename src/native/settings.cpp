@@ -8,10 +8,10 @@
 
 #include "base/os_error.hpp"
 #include "base/read_file.hpp"
+#include "base/replace_file.hpp"
 #include "json/reader.hpp"
 #include "native/extension_id.hpp"
 #include "native/private_folder.hpp"
-#include "vault/replace_file.hpp"
 
 namespace velkaron {
 namespace {
@@ -49,7 +49,8 @@ Status check_config(const NativeConfig& config) {
         return fail("`vault` ist kein absoluter Pfad");
     }
     for (const std::string& id : config.allowed_extensions) {
-        if (!is_extension_id(id)) return fail("`" + id + "` ist keine Erweiterungs-Id");
+        if (!is_extension_id(id) && !is_gecko_id(id))
+            return fail("`" + id + "` ist keine Erweiterungs-Id");
     }
     return {};
 }
@@ -57,11 +58,10 @@ Status check_config(const NativeConfig& config) {
 }  // namespace
 
 Result<BaseDirs> base_dirs(Getenv getenv) {
-    auto config_home = base_dir(getenv, "XDG_CONFIG_HOME", ".config");
-    if (!config_home) return fail(std::move(config_home.error()));
-    auto data_home = base_dir(getenv, "XDG_DATA_HOME", ".local/share");
-    if (!data_home) return fail(std::move(data_home.error()));
-    return BaseDirs{std::move(*config_home), std::move(*data_home)};
+    VELKARON_TRY(config_home, base_dir(getenv, "XDG_CONFIG_HOME", ".config"));
+    VELKARON_TRY(data_home, base_dir(getenv, "XDG_DATA_HOME", ".local/share"));
+    return BaseDirs{std::move(*config_home), std::move(*data_home),
+                    absolute_variable(getenv, "HOME").value_or("")};
 }
 
 std::string config_path(const BaseDirs& dirs) {
@@ -93,19 +93,17 @@ Status save_config(const BaseDirs& dirs, const NativeConfig& config) {
         document["allowed_extensions"] = config.allowed_extensions;
     }
     const std::string path = config_path(dirs);
-    if (auto folder = make_private_folder(folder_of(path)); !folder) return folder;
+    VELKARON_TRY(folder, make_private_folder(folder_of(path)));
     const std::string text = document.dump(2) + "\n";
-    auto written = replace_file(path, path + ".tmp", [&]() -> Result<std::string> { return text; });
-    if (!written) return fail(std::move(written.error()));
+    VELKARON_TRY(written,
+                 replace_file(path, path + ".tmp", [&]() -> Result<std::string> { return text; }));
     return {};
 }
 
 Result<std::string> vault_to_serve(const BaseDirs& dirs, const NativeConfig& config) {
     if (config.vault) return *config.vault;
     std::string path = default_vault_path(dirs);
-    if (auto folder = make_private_folder(folder_of(path)); !folder) {
-        return fail(std::move(folder.error()));
-    }
+    VELKARON_TRY(folder, make_private_folder(folder_of(path)));
     return path;
 }
 

@@ -14,6 +14,7 @@ namespace velkaron {
 struct BaseDirs {
     std::string config_home;  // $XDG_CONFIG_HOME, else $HOME/.config
     std::string data_home;    // $XDG_DATA_HOME, else $HOME/.local/share
+    std::string home;         // $HOME; empty when it is unset or not absolute
 };
 
 using Getenv = const char* (*)(const char* name);
@@ -25,7 +26,7 @@ using Getenv = const char* (*)(const char* name);
 // The configuration file, a JSON object with two optional members.
 struct NativeConfig {
     std::optional<std::string> vault;             // absolute path of the vault file
-    std::vector<std::string> allowed_extensions;  // ids allowed besides the built-in one
+    std::vector<std::string> allowed_extensions;  // ids allowed besides the built-in ones
 
     friend bool operator==(const NativeConfig&, const NativeConfig&) = default;
 };

@@ -1,6 +1,9 @@
 #include "protocol/native_message.hpp"
 
+#include <algorithm>
 #include <cstring>
+
+#include "base/posix.hpp"
 
 #include "json/writer.hpp"
 
@@ -61,6 +64,26 @@ void append_response(SecretString& out, std::uint64_t id, std::string_view text,
         out += text.empty() ? LAST : MORE;
         close_message(out, at);
     }
+}
+
+MessageReader::Outcome MessageReader::next(std::string_view& payload) {
+    buffer_.pass_over(message_size_);  // the message handed out last may hold a password
+    message_size_ = 0;
+    if (!buffered(LENGTH_PREFIX_SIZE)) return Outcome::End;
+    const std::size_t length = message_length(buffer_.unread().data());
+    if (length > MAX_REQUEST_MESSAGE) return Outcome::TooLong;
+    message_size_ = LENGTH_PREFIX_SIZE + length;
+    if (!buffered(message_size_)) return Outcome::End;
+    payload = buffer_.unread().substr(LENGTH_PREFIX_SIZE, length);
+    return Outcome::Message;
+}
+
+// The buffer grows with the bytes that arrive, not with the length a prefix announces.
+bool MessageReader::buffered(std::size_t size) {
+    for (std::size_t held = buffer_.unread().size(); held < size; held = buffer_.unread().size()) {
+        if (buffer_.fill(std::max(READ_CHUNK, std::min(size - held, held))) <= 0) return false;
+    }
+    return true;
 }
 
 }  // namespace velkaron

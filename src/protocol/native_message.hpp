@@ -9,6 +9,7 @@
 #include <string_view>
 
 #include "base/secret_string.hpp"
+#include "protocol/read_buffer.hpp"
 
 namespace velkaron {
 
@@ -35,5 +36,25 @@ void append_message(Out& out, std::string_view payload);
 // at least 64 bytes, room for the envelope and one escaped character.
 void append_response(SecretString& out, std::uint64_t id, std::string_view text,
                      std::size_t limit = MAX_RESPONSE_MESSAGE);
+
+// Reads the messages a browser sends, one after another, from one buffer.
+class MessageReader {
+  public:
+    enum class Outcome { Message, End, TooLong };
+
+    explicit MessageReader(int fd) noexcept : buffer_(fd) {}
+
+    // The next message in `payload`, valid until the next call, which wipes it; End at end of
+    // input or on a read error, before or inside a message; TooLong when its prefix announces
+    // more than MAX_REQUEST_MESSAGE bytes.
+    Outcome next(std::string_view& payload);
+
+  private:
+    // Reads until `size` unread bytes are buffered; false when input ends first.
+    bool buffered(std::size_t size);
+
+    ReadBuffer buffer_;
+    std::size_t message_size_ = 0;  // of the message handed out last, with its prefix
+};
 
 }  // namespace velkaron

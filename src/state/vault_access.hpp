@@ -28,8 +28,4 @@ namespace velkaron {
 // messages of load_vault and leaves nothing in memory then.
 [[nodiscard]] Result<VaultFile*> loaded_or_read_vault(HostState& state);
 
-// Makes `change` on the vault in memory and saves it with save_vault, which makes it again on
-// the vault file should another client have changed that meanwhile. The host must be unlocked.
-[[nodiscard]] Status change_vault(HostState& state, const VaultChange& change);
-
 }  // namespace velkaron

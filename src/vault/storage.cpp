@@ -7,8 +7,8 @@
 #include "base/os_error.hpp"
 #include "base/posix.hpp"
 #include "base/read_file.hpp"
+#include "base/replace_file.hpp"
 #include "base/utf8.hpp"
-#include "vault/replace_file.hpp"
 #include "vault/same_vault.hpp"
 #include "vault/vault_json.hpp"
 
@@ -27,13 +27,11 @@ struct FileBytes {
 
 // Its content must be UTF-8; the error is the detail of "Tresor nicht lesbar: …".
 Result<FileBytes> read_file_bytes(const std::string& path) {
-    auto file = open_for_reading(path);
-    if (!file) return fail(std::move(file.error()));
+    VELKARON_TRY(file, open_for_reading(path));
     const timespec clock_before = coarse_clock();
     struct stat info {};
     if (::fstat(file->get(), &info) != 0) return fail(os_error(errno));
-    auto text = read_to_end(file->get(), info);
-    if (!text) return fail(std::move(text.error()));
+    VELKARON_TRY(text, read_to_end(file->get(), info));
     Utf8Scanner scanner;
     if (!scanner.feed(*text) || !scanner.complete()) {
         return fail("stream did not contain valid UTF-8");
@@ -70,7 +68,7 @@ Status onto_current_file(const std::string& path, VaultFile& vault,
     if (!change || !same_vault(vault, found.vault, key)) {
         return fail(std::string(FILE_CHANGED) + OTHER_VAULT);
     }
-    if (auto made = change(found.vault); !made) return made;
+    VELKARON_TRY(made, change(found.vault));
     vault = std::move(found.vault);
     version = std::move(found.version);
     return {};
@@ -79,35 +77,30 @@ Status onto_current_file(const std::string& path, VaultFile& vault,
 }  // namespace
 
 Result<LoadedVault> load_vault(const std::string& path) {
-    auto bytes = read_vault_bytes(path);
-    if (!bytes) return fail(std::move(bytes.error()));
+    VELKARON_TRY(bytes, read_vault_bytes(path));
     return parse_loaded(std::move(*bytes));
 }
 
 Result<std::optional<LoadedVault>> newer_vault(const std::string& path,
                                                std::optional<FileVersion>& held) {
     if (check_file(path, held) != FileCheck::changed) return std::optional<LoadedVault>();
-    auto bytes = read_vault_bytes(path);
-    if (!bytes) return fail(std::move(bytes.error()));
+    VELKARON_TRY(bytes, read_vault_bytes(path));
     // Touched, or written anew with the same content: nothing to read into memory.
     if (held && held->same_bytes(bytes->version)) {
         held = std::move(bytes->version);
         return std::optional<LoadedVault>();
     }
-    auto loaded = parse_loaded(std::move(*bytes));
-    if (!loaded) return fail(std::move(loaded.error()));
+    VELKARON_TRY(loaded, parse_loaded(std::move(*bytes)));
     return std::optional<LoadedVault>(std::move(*loaded));
 }
 
 Status save_vault(const std::string& path, VaultFile& vault, std::optional<FileVersion>& version,
                   const VaultKey& key, const VaultChange& change) {
-    auto written = replace_file(path, temporary_path(path), [&]() -> Result<std::string> {
-        if (auto onto = onto_current_file(path, vault, version, key, change); !onto) {
-            return fail(std::move(onto.error()));
-        }
+    const auto contents = [&]() -> Result<std::string> {
+        VELKARON_TRY(onto, onto_current_file(path, vault, version, key, change));
         return serialize_vault(vault);
-    });
-    if (!written) return fail(std::move(written.error()));
+    };
+    VELKARON_TRY(written, replace_file(path, temporary_path(path), contents));
     version = FileVersion::written(std::move(*written));
     return {};
 }

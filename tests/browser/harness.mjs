@@ -133,6 +133,15 @@ export async function startSites(t) {
   return urls;
 }
 
+// Registers velkaron-native for a browser (`args`: install's options) with the vault, as its
+// user would, in the environment the browser will run in.
+export function registerHost(args, vaultPath, env) {
+  execFileSync(binary("VELKARON_NATIVE"), ["install", ...args, "--vault", vaultPath], {
+    env,
+    stdio: ["ignore", "ignore", "inherit"],
+  });
+}
+
 // A fresh profile and XDG folders; velkaron-native registers itself in the profile the way a
 // user registers it for their own browser. With `extension: false` the browser runs without
 // the extension, for the bench's comparison; then there is no `worker`.
@@ -145,18 +154,10 @@ export async function launchBrowser(t, { vault, extension = true } = {}) {
     XDG_DATA_HOME: path.join(dir, "data"),
   };
   const vaultPath = vault ?? path.join(dir, "tresor.json");
-  execFileSync(
-    binary("VELKARON_NATIVE"),
-    [
-      "install",
-      "--browser",
-      "chromium",
-      "--manifest-dir",
-      path.join(profile, "NativeMessagingHosts"),
-      "--vault",
-      vaultPath,
-    ],
-    { env, stdio: ["ignore", "ignore", "inherit"] },
+  registerHost(
+    ["--browser", "chromium", "--manifest-dir", path.join(profile, "NativeMessagingHosts")],
+    vaultPath,
+    env,
   );
 
   const context = await chromium.launchPersistentContext(profile, {

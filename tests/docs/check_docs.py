@@ -3,9 +3,11 @@
 
     check_docs.py BINARY NATIVE_BINARY
 
+- every subcommand of velkaron has its entry in man/velkaron.1, and every message and prompt
+  written in src/cli/ appears there;
 - every operation of the dispatch table has its section in docs/protocol.md and its entry in
   the manual page, and the documents name no operation the program lacks;
-- every message text written in the sources appears in docs/protocol.md;
+- every message text written in the sources (headers included) appears in docs/protocol.md;
 - every message of the reference table in docs/protocol.md, cut at its "{}" placeholders and
   its numbers, occurs in the binary (catches a message documented with a typo or removed from the code);
   so does every message of the tables of its native-messaging section in the native host's binary;
@@ -23,6 +25,8 @@ ROOT = os.path.dirname(os.path.dirname(os.path.dirname(os.path.abspath(__file__)
 PROTOCOL = os.path.join(ROOT, "docs", "protocol.md")
 MAN_PAGE = os.path.join(ROOT, "man", "velkaron-vault.1")
 NATIVE_MAN_PAGE = os.path.join(ROOT, "man", "velkaron-native.1")
+CLI_MAN_PAGE = os.path.join(ROOT, "man", "velkaron.1")
+CLI_SOURCES = os.path.join(ROOT, "src", "cli")
 
 failures = []
 
@@ -70,9 +74,13 @@ MESSAGE_LITERAL = re.compile("|".join([
 
 
 def check_source_messages(protocol):
-    sources = glob.glob(os.path.join(ROOT, "src", "**", "*.cpp"), recursive=True)
+    # Headers too: a message constant moved into a header stays checked.
+    sources = [path for pattern in ("*.cpp", "*.hpp")
+               for path in glob.glob(os.path.join(ROOT, "src", "**", pattern), recursive=True)]
     found = 0
     for path in sources:
+        if path.startswith(CLI_SOURCES + os.sep):
+            continue  # velkaron's messages are documented in its own manual page
         if os.path.basename(path) == "placeholder.cpp":
             continue  # stand-ins for operations still being written
         for match in MESSAGE_LITERAL.finditer(read(path)):
@@ -84,6 +92,42 @@ def check_source_messages(protocol):
                 fail(f"message {text!r} from {os.path.relpath(path, ROOT)} is not in docs/protocol.md")
     if found < 10:
         fail(f"only {found} message literals found in src/: the pattern no longer fits the code")
+
+
+# velkaron's messages: literals given to the constructors of its failures, and its prompts.
+CLI_MESSAGE_LITERAL = re.compile("|".join([
+    r"\b(?:refused|usage_error|not_found|host_gone)\(\s*" + STRING,
+    r"constexpr std::string_view PROMPT_[A-Z_]+ =\s*" + STRING,
+]))
+
+
+def man_text(page):
+    """The manual page's source with the escapes its messages use undone."""
+    text = read(page)
+    for escape, plain in ((r"\[ss]", "ß"), (r"\-", "-"), (r"\fI", ""), (r"\fR", ""),
+                          (r"\fB", "")):
+        text = text.replace(escape, plain)
+    return text
+
+
+def check_cli(man):
+    commands = read(os.path.join(CLI_SOURCES, "commands.cpp"))
+    table = commands[commands.index("COMMANDS{{"):]
+    names = re.findall(r'^\s*\{"([a-z]+)",', table, re.MULTILINE) + ["where", "shell"]
+    if len(names) < 12:
+        fail(f"could not read velkaron's command table (found {names})")
+    for name in names:
+        if not re.search(r"^\.BR? " + re.escape(name) + r"( |$)", man, re.MULTILINE):
+            fail(f"man/velkaron.1 has no entry for command {name}")
+    found = 0
+    for path in glob.glob(os.path.join(CLI_SOURCES, "*.[ch]pp")):
+        for match in CLI_MESSAGE_LITERAL.finditer(read(path)):
+            text = next((g for g in match.groups() if g), "").strip()
+            found += 1
+            if text not in man:
+                fail(f"message {text!r} from {os.path.relpath(path, ROOT)} is not in man/velkaron.1")
+    if found < 20:
+        fail(f"only {found} message literals found in src/cli/: the pattern no longer fits the code")
 
 
 def table_messages(protocol, heading):
@@ -150,6 +194,8 @@ def main():
     check_messages_in_binary(protocol, "## Native messaging", sys.argv[2], 15)
     check_man_page(MAN_PAGE)
     check_man_page(NATIVE_MAN_PAGE)
+    check_man_page(CLI_MAN_PAGE)
+    check_cli(man_text(CLI_MAN_PAGE))
     check_links()
     for message in failures:
         print("FAIL:", message)

@@ -10,7 +10,7 @@
 #include <string>
 #include <vector>
 
-#include "host/line_session.hpp"
+#include "protocol/line_reader.hpp"
 #include "support/case_name.hpp"
 #include "support/host_process.hpp"
 #include "support/keys_fixture.hpp"

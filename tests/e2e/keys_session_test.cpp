@@ -1,5 +1,5 @@
-// Creating, locking, unlocking and changing the password through the real binary, with its
-// fixed Argon2 costs, across restarts.
+// Creating, locking, unlocking, changing and resetting the password through the real binary, with
+// its fixed Argon2 costs, across restarts.
 
 #include <gtest/gtest.h>
 
@@ -43,7 +43,7 @@ const std::regex& created_file_layout() {
     return layout;
 }
 
-TEST(KeysSession, CreateUnlockRecoverAndChangePasswordAcrossRestarts) {
+TEST(KeysSession, CreateUnlockRecoverChangeAndResetPasswordAcrossRestarts) {
     TempDir dir;
     const std::string path = dir.file("tresor.json");
     std::string code;
@@ -111,6 +111,34 @@ TEST(KeysSession, CreateUnlockRecoverAndChangePasswordAcrossRestarts) {
                   ok(2, R"({"entries":0,"unlocked":true})"));
         EXPECT_EQ(host.request(R"({"id":3,"op":"lock"})"), ok(3, R"({"unlocked":false})"));
         EXPECT_EQ(host.request(R"({"id":4,"op":"unlock-recovery","code":")" + bare + "\"}"),
+                  ok(4, R"({"unlocked":true})"));
+        EXPECT_EQ(host.wait(), 0);
+    }
+
+    // The forgotten password: the code sets a third one, leaves the vault unlocked and stays valid.
+    constexpr const char* THIRD_PASSWORD = "Dritter Versuch 77";
+    {
+        HostProcess host({path});
+        EXPECT_EQ(host.request(R"({"id":1,"op":"reset-password","code":"AAAA","new_password":")" +
+                               std::string(THIRD_PASSWORD) + "\"}"),
+                  error(1, "Wiederherstellungscode stimmt nicht"));
+        EXPECT_EQ(host.request(R"({"id":2,"op":"reset-password","code":")" + typed +
+                               R"(","new_password":")" + THIRD_PASSWORD + "\"}"),
+                  ok(2, R"({"changed":true})"));
+        EXPECT_EQ(host.request(R"({"id":3,"op":"status"})"), ok(3, status_data(true, true)));
+        EXPECT_EQ(host.wait(), 0);
+    }
+    EXPECT_EQ(nlohmann::json::parse(read_file(path))["recovery"], before["recovery"]);
+    {
+        HostProcess host({path});
+        EXPECT_EQ(host.request(std::string(R"({"id":1,"op":"unlock","password":")") + NEW_PASSWORD +
+                               "\"}"),
+                  error(1, "Falsches Master-Passwort"));
+        EXPECT_EQ(host.request(std::string(R"({"id":2,"op":"unlock","password":")") +
+                               THIRD_PASSWORD + "\"}"),
+                  ok(2, R"({"entries":0,"unlocked":true})"));
+        EXPECT_EQ(host.request(R"({"id":3,"op":"lock"})"), ok(3, R"({"unlocked":false})"));
+        EXPECT_EQ(host.request(R"({"id":4,"op":"unlock-recovery","code":")" + code + "\"}"),
                   ok(4, R"({"unlocked":true})"));
         EXPECT_EQ(host.wait(), 0);
     }

@@ -32,6 +32,7 @@ using testing_support::write_file;
 
 const std::string ORIGIN = "chrome-extension://" VELKARON_EXTENSION_ID "/";
 const std::string OTHER_ID(32, 'b');
+const std::string OTHER_GECKO_ID = "{6f1c3a5e-0d2b-4c8e-9a7f-1b2c3d4e5f60}";
 constexpr std::string_view STATUS = R"({"id":1,"op":"status"})";
 
 class NativeHost : public testing::Test {
@@ -43,6 +44,10 @@ class NativeHost : public testing::Test {
                           testing_support::Environment{"XDG_CONFIG_HOME=" + dir.file("config"),
                                                        "XDG_DATA_HOME=" + dir.file("data"),
                                                        "HOME=" + dir.file("home")});
+    }
+    // The arguments Firefox starts the host with for the extension `id`.
+    [[nodiscard]] std::vector<std::string> firefox_args(const std::string& id) const {
+        return {dir.file("home/.mozilla/native-messaging-hosts/velkaron.vault.json"), id};
     }
     [[nodiscard]] std::string config_file() const {
         return dir.file("config/velkaron/native-host.json");
@@ -88,17 +93,33 @@ INSTANTIATE_TEST_SUITE_P(
                     {"chrome-extension://" VELKARON_EXTENSION_ID},
                     nullptr,
                     "Erweiterung nicht zugelassen: chrome-extension://" VELKARON_EXTENSION_ID},
+        RefusalCase{"OtherFirefoxExtension",
+                    {"/m/velkaron.vault.json", "fremd@example.org"},
+                    nullptr,
+                    "Erweiterung nicht zugelassen: fremd@example.org"},
+        RefusalCase{"ChromiumIdFromFirefox",
+                    {"/m/velkaron.vault.json", VELKARON_EXTENSION_ID},
+                    nullptr,
+                    "Erweiterung nicht zugelassen: " VELKARON_EXTENSION_ID},
+        RefusalCase{"GeckoIdAsOrigin",
+                    {VELKARON_GECKO_ID},
+                    nullptr,
+                    "Erweiterung nicht zugelassen: " VELKARON_GECKO_ID},
         RefusalCase{"BrokenConfiguration",
                     {ORIGIN},
                     R"({"vault":"relative.json"})",
                     "Konfiguration beschädigt: CONFIG: `vault` ist kein absoluter Pfad"}),
     testing_support::CaseName());
 
+// Each browser's arguments, for the built-in extension and for one the configuration allows.
 TEST_F(NativeHost, ExtensionsTheConfigurationAllowsAreServedToo) {
-    configure(R"({"allowed_extensions":[")" + OTHER_ID + R"("]})");
-    for (const std::string& origin : {ORIGIN, "chrome-extension://" + OTHER_ID + "/"}) {
-        const auto result = native({origin, "ignored"}, messages({STATUS}));
-        EXPECT_EQ(result.status, 0) << origin;
+    configure(R"({"allowed_extensions":[")" + OTHER_ID + R"(",")" + OTHER_GECKO_ID + R"("]})");
+    for (const std::vector<std::string>& args : {std::vector<std::string>{ORIGIN, "ignored"},
+                                                 {"chrome-extension://" + OTHER_ID + "/"},
+                                                 firefox_args(VELKARON_GECKO_ID),
+                                                 firefox_args(OTHER_GECKO_ID)}) {
+        const auto result = native(args, messages({STATUS}));
+        EXPECT_EQ(result.status, 0) << args.back();
         EXPECT_EQ(result.err, "");
         EXPECT_EQ(
             responses_of(result.out),
@@ -202,14 +223,52 @@ TEST_F(NativeHost, InstallRefusesAVaultInAMissingFolder) {
     EXPECT_EQ(result.err, "Ordner des Tresors fehlt: " + dir.file("fehlt") + "\n");
 }
 
-TEST_F(NativeHost, InstallWithBadOptionsShowsTheUsage) {
+// Where Firefox looks first, under the temporary HOME; and what it starts from there is served.
+TEST_F(NativeHost, InstallForFirefoxWritesTheManifestFirefoxReads) {
     const auto result = native({"install", "--browser", "firefox"}, "");
+    const std::string manifest_file = firefox_args("")[0];
+    EXPECT_EQ(result.status, 0) << result.err;
+    EXPECT_EQ(result.out, "geschrieben: " + manifest_file + "\n");
+    const auto manifest = nlohmann::json::parse(read_file(manifest_file));
+    EXPECT_EQ(manifest["name"], "velkaron.vault");
+    EXPECT_EQ(manifest["path"], std::filesystem::canonical(VELKARON_NATIVE_BINARY).string());
+    EXPECT_EQ(manifest["allowed_extensions"], nlohmann::json::array({VELKARON_GECKO_ID}));
+    EXPECT_FALSE(manifest.contains("allowed_origins"));
+
+    const auto served = native(firefox_args(manifest["allowed_extensions"][0]), messages({STATUS}));
+    EXPECT_EQ(served.status, 0) << served.err;
+    EXPECT_EQ(responses_of(served.out).size(), 1U);
+
+    const auto removed = native({"install", "--browser", "firefox", "--uninstall"}, "");
+    EXPECT_EQ(removed.out, "entfernt: " + manifest_file + "\n");
+    EXPECT_FALSE(std::filesystem::exists(manifest_file));
+}
+
+TEST_F(NativeHost, InstallWithBadOptionsShowsTheUsage) {
+    const auto result = native({"install", "--browser", "safari"}, "");
     EXPECT_EQ(result.status, 2);
     EXPECT_EQ(result.out, "");
     EXPECT_EQ(result.err,
-              "unbekannter Browser: firefox (chromium oder chrome)\nAufruf: velkaron-native "
-              "install --browser chromium|chrome [--vault PFAD] [--manifest-dir ORDNER] "
-              "[--uninstall]\n");
+              "unbekannter Browser: safari (chromium, chrome oder firefox)\nAufruf: "
+              "velkaron-native install --browser chromium|chrome|firefox [--vault PFAD] "
+              "[--manifest-dir ORDNER] [--uninstall]\n");
+}
+
+// Before any configuration is read: help works where the host could not start.
+TEST_F(NativeHost, HelpShowsBothUsagesAndSucceeds) {
+    configure(R"({"vault":"relative.json"})");
+    for (const char* option : {"--help", "-h"}) {
+        const auto result = native({option}, "");
+        EXPECT_EQ(result.status, 0) << option;
+        EXPECT_EQ(result.err, "");
+        EXPECT_TRUE(result.out.starts_with("Aufruf: velkaron-native chrome-extension://<id>/\n"))
+            << result.out;
+        EXPECT_NE(result.out.find("velkaron-native install --browser chromium|chrome"),
+                  std::string::npos);
+        EXPECT_NE(result.out.find("install --uninstall"), std::string::npos);
+        EXPECT_NE(result.out.find("Firefox mit dem absoluten Pfad des Host-Manifests"),
+                  std::string::npos);
+    }
 }
 
 }  // namespace

@@ -112,20 +112,20 @@ class Outsider {
         entry.host = host;
         entry.password = password;
         const auto plaintext = write_entry(entry);
-        auto sealed = seal(state_.key->copy(), bytes_of(plaintext->view()), id);
+        auto sealed = seal(state_.key()->copy(), bytes_of(plaintext->view()), id);
         EXPECT_TRUE(sealed.has_value());
-        state_.vault->entries.push_back(SealedEntry{id, sealed.value_or(Sealed{})});
+        state_.vault()->entries.push_back(SealedEntry{id, sealed.value_or(Sealed{})});
         return *this;
     }
 
     Outsider& remove(const std::string& id) {
-        std::erase_if(state_.vault->entries, [&](const SealedEntry& e) { return e.id == id; });
+        std::erase_if(state_.vault()->entries, [&](const SealedEntry& e) { return e.id == id; });
         return *this;
     }
 
     void rename_over() const {
-        write_file(state_.path + ".sync", serialize_vault(*state_.vault));
-        fs::rename(state_.path + ".sync", state_.path);
+        write_file(state_.path() + ".sync", serialize_vault(*state_.vault()));
+        fs::rename(state_.path() + ".sync", state_.path());
     }
 
   private:

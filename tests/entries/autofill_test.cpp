@@ -41,7 +41,7 @@ TEST_F(EntriesTest, ForHostFailsWholeOnAnEntryThatWouldNotMatch) {
     EXPECT_EQ(found.error(),
               "Eintrag beschädigt: invalid value: integer `-5`, expected u64 at line 1 column 65");
 
-    state.vault->entries.pop_back();
+    state.vault()->entries.pop_back();
     store_unopenable("3");
     const auto unopenable = found_for(state, "example.com");
     ASSERT_FALSE(unopenable);

@@ -92,19 +92,19 @@ TEST_F(EntriesTest, DeleteRemovesEveryEntryUnderTheIdWithoutOpeningAny) {
     store("b", "example.com", "bob");
     store_plaintext("x", "not json");
     ASSERT_TRUE(delete_entry(state, "x"));
-    ASSERT_EQ(state.vault->entries.size(), 2u);
-    EXPECT_EQ(state.vault->entries[0].id, "a");
-    EXPECT_EQ(state.vault->entries[1].id, "b");
-    EXPECT_EQ(testing_support::read_file(state.path), serialize_vault(*state.vault));
+    ASSERT_EQ(state.vault()->entries.size(), 2u);
+    EXPECT_EQ(state.vault()->entries[0].id, "a");
+    EXPECT_EQ(state.vault()->entries[1].id, "b");
+    EXPECT_EQ(testing_support::read_file(state.path()), serialize_vault(*state.vault()));
 }
 
 TEST_F(EntriesTest, AFailedSaveKeepsTheDeletionInMemory) {
     store("a", "example.com", "alice");
-    state.path = dir.file("missing/vault.json");
+    move_to(dir.file("missing/vault.json"));
     const auto deleted = delete_entry(state, "a");
     ASSERT_FALSE(deleted);
     EXPECT_EQ(deleted.error(), "Schreiben fehlgeschlagen: No such file or directory (os error 2)");
-    EXPECT_TRUE(state.vault->entries.empty());
+    EXPECT_TRUE(state.vault()->entries.empty());
 }
 
 // --- state tests, in each operation's order -----------------------------------------------
@@ -183,8 +183,9 @@ TEST_P(StateTests, ComeInTheirOrder) {
     if (c.setup == Setup::LoadedLocked || c.setup == Setup::Unlocked) {
         store("stored", "example.com", "alice");
     }
-    if (c.setup != Setup::Unlocked) state.key.reset();
-    if (c.setup == Setup::Empty) state.vault.reset();
+    // Adopted again as a vault not saved yet, the vault stays and the key goes.
+    if (c.setup != Setup::Unlocked) state.adopt(VaultFile(*state.vault()), std::nullopt);
+    if (c.setup == Setup::Empty) state.lock();
 
     const auto result = c.operation(state);
     if (c.error) {

@@ -157,8 +157,8 @@ TEST_P(PutChoice, ChoosesIdPositionAndCreationTime) {
     } else {
         EXPECT_TRUE(is_uuid_v4(*id)) << *id;
     }
-    ASSERT_EQ(state.vault->entries.size(), c.count);
-    EXPECT_EQ(state.vault->entries[c.index].id, *id);
+    ASSERT_EQ(state.vault()->entries.size(), c.count);
+    EXPECT_EQ(state.vault()->entries[c.index].id, *id);
     const Entry entry = opened(c.index);
     EXPECT_EQ(entry.host, c.host);
     EXPECT_EQ(entry.username, c.username);
@@ -181,20 +181,20 @@ TEST_F(EntriesTest, PutSavesTheWholeVault) {
     store("a", "example.com", "alice");
     const auto id = put_entry(state, login("example.org"));
     ASSERT_TRUE(id) << id.error();
-    EXPECT_EQ(testing_support::read_file(state.path), serialize_vault(*state.vault));
+    EXPECT_EQ(testing_support::read_file(state.path()), serialize_vault(*state.vault()));
 }
 
 TEST_F(EntriesTest, PutSealsUnderTheChosenId) {
     const auto id = put_entry(state, login("example.com", "mine"));
     ASSERT_TRUE(id) << id.error();
-    state.vault->entries[0].id = "other";
+    state.vault()->entries[0].id = "other";
     const auto list = listed(state);
     ASSERT_FALSE(list);
     EXPECT_EQ(list.error(), "Entschlüsseln fehlgeschlagen");
 }
 
 TEST_F(EntriesTest, AFailedSaveKeepsThePutInMemoryForTheNextSave) {
-    state.path = dir.file("missing/vault.json");
+    move_to(dir.file("missing/vault.json"));
     const auto id = put_entry(state, login("example.com"));
     ASSERT_FALSE(id);
     EXPECT_EQ(id.error(), "Schreiben fehlgeschlagen: No such file or directory (os error 2)");
@@ -206,8 +206,8 @@ TEST_F(EntriesTest, AFailedSaveKeepsThePutInMemoryForTheNextSave) {
 
     std::filesystem::create_directory(dir.file("missing"));
     ASSERT_TRUE(put_entry(state, login("example.org")));
-    EXPECT_EQ(testing_support::read_file(state.path), serialize_vault(*state.vault));
-    EXPECT_EQ(state.vault->entries.size(), 2u);
+    EXPECT_EQ(testing_support::read_file(state.path()), serialize_vault(*state.vault()));
+    EXPECT_EQ(state.vault()->entries.size(), 2u);
 }
 
 }  // namespace

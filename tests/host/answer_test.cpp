@@ -31,10 +31,10 @@ TEST_P(AnswerReach, IsShallowOnlyForAStatusThatReads) {
 
 INSTANTIATE_TEST_SUITE_P(
     Requests, AnswerReach,
-    testing::Values(ReachCase{"Status", R"({"id":4,"op":"status"})", 4, StackReach::Status},
+    testing::Values(ReachCase{"Status", R"({"id":4,"op":"status"})", 4, StackReach::Shallow},
                     ReachCase{"StatusWithSecretMembers",
                               R"({"id":5,"op":"status","password":"geheim","other":"x"})", 5,
-                              StackReach::Status},
+                              StackReach::Shallow},
                     ReachCase{"Lock", R"({"id":6,"op":"lock"})", 6, StackReach::Any},
                     ReachCase{"UnknownOperation", R"({"id":7,"op":"statuss"})", 7, StackReach::Any},
                     ReachCase{"StatusThatDoesNotRead", R"({"id":-8,"op":"status"})", 0,

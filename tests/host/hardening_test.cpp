@@ -172,8 +172,9 @@ TEST(GuardedKey, EndsAtAnInaccessiblePage) {
 
 TEST(GuardedKey, IsGoneFromMemoryOnceTheStateIsLocked) {
     HostState state("unused");
-    state.key.emplace();
-    const unsigned char* held = state.key->data();
+    state.adopt(VaultFile{}, std::nullopt);
+    ASSERT_TRUE(state.unlock(VaultKey()).has_value());
+    const unsigned char* held = state.key()->data();
     EXPECT_EXIT(
         {
             default_fault_handling();

@@ -178,7 +178,7 @@ TEST_F(NativeSessionVault, ClientThatStopsReadingEndsTheLoop) {
     serve_frames(state, in, pipe_fds[1]);
     ::close(in);
     ::close(pipe_fds[1]);
-    const auto vault = load_vault(state.path);
+    const auto vault = load_vault(state.path());
     ASSERT_TRUE(vault.has_value()) << vault.error();
     EXPECT_TRUE(vault->vault.entries.empty());
 }

@@ -29,18 +29,18 @@ bool same_key(const VaultKey& a, const VaultKey& b) {
 }
 
 TEST_F(CreateVault, RefusesAnOccupiedPathBeforeLookingAtThePassword) {
-    write_file(state.path, "anything");
+    write_file(state.path(), "anything");
     fs::create_directory(dir.file("ordner"));
-    for (const std::string& path : {state.path, dir.file("ordner")}) {
+    for (const std::string& path : {state.path(), dir.file("ordner")}) {
         HostState occupied{path};
         for (const char* password : {PASSWORD, "kurz"}) {
             const auto code = create_vault(occupied, password);
             ASSERT_FALSE(code.has_value());
             EXPECT_EQ(code.error(), "Tresor existiert bereits");
-            EXPECT_FALSE(occupied.vault.has_value());
+            EXPECT_FALSE(occupied.vault() != nullptr);
         }
     }
-    EXPECT_EQ(read_file(state.path), "anything");
+    EXPECT_EQ(read_file(state.path()), "anything");
 }
 
 TEST_F(CreateVault, CountsPasswordCharactersNotBytes) {
@@ -55,13 +55,12 @@ TEST_F(CreateVault, CountsPasswordCharactersNotBytes) {
         {"12345678", true},
     };
     for (const auto& [password, accepted] : cases) {
-        HostState fresh{dir.file("v" + std::to_string(password.size()) + ".json")};
-        fresh.kdf_params = SMALL_KDF;
+        HostState fresh{dir.file("v" + std::to_string(password.size()) + ".json"), SMALL_KDF};
         const auto code = create_vault(fresh, password);
         EXPECT_EQ(code.has_value(), accepted) << password;
         if (!accepted) {
             EXPECT_EQ(code.error(), "Master-Passwort braucht mindestens 8 Zeichen");
-            EXPECT_FALSE(fs::exists(fresh.path));
+            EXPECT_FALSE(fs::exists(fresh.path()));
         }
     }
 }
@@ -70,10 +69,10 @@ TEST_F(CreateVault, SavesAndUnlocksTheNewVault) {
     const auto code = create_vault(state, PASSWORD);
     ASSERT_TRUE(code.has_value()) << code.error();
     ASSERT_TRUE(state.unlocked());
-    ASSERT_TRUE(state.vault.has_value());
-    EXPECT_EQ(file_vault(), *state.vault);
+    ASSERT_TRUE(state.vault() != nullptr);
+    EXPECT_EQ(file_vault(), *state.vault());
 
-    const VaultFile& vault = *state.vault;
+    const VaultFile& vault = *state.vault();
     EXPECT_EQ(vault.version, VAULT_VERSION);
     EXPECT_TRUE(vault.entries.empty());
     ASSERT_TRUE(vault.recovery.has_value());
@@ -91,28 +90,28 @@ TEST_F(CreateVault, SavesAndUnlocksTheNewVault) {
     const auto by_code = unwrap_vault_key(vault.recovery->kdf, vault.recovery->sealed,
                                           normalize_recovery_code(*code).span(), "falsch");
     ASSERT_TRUE(by_password && by_code);
-    EXPECT_TRUE(same_key(*by_password, *state.key));
-    EXPECT_TRUE(same_key(*by_code, *state.key));
+    EXPECT_TRUE(same_key(*by_password, *state.key()));
+    EXPECT_TRUE(same_key(*by_code, *state.key()));
 }
 
 TEST_F(CreateVault, FailedSaveKeepsTheNewVaultLockedAndDropsTheOldKey) {
     ASSERT_TRUE(create_vault(state, PASSWORD).has_value());
-    const VaultFile old_vault = *state.vault;
+    const VaultFile old_vault = *state.vault();
     // The file of the unlocked vault disappears, and saving will hit a directory.
-    fs::remove(state.path);
-    fs::create_directory(temporary_path(state.path));
+    fs::remove(state.path());
+    fs::create_directory(temporary_path(state.path()));
 
     const auto code = create_vault(state, "ein-anderes-passwort");
     ASSERT_FALSE(code.has_value());
     EXPECT_TRUE(code.error().starts_with("Schreiben fehlgeschlagen: ")) << code.error();
     EXPECT_FALSE(state.unlocked());
-    ASSERT_TRUE(state.vault.has_value());
-    EXPECT_NE(state.vault->kdf, old_vault.kdf);
+    ASSERT_TRUE(state.vault() != nullptr);
+    EXPECT_NE(state.vault()->kdf, old_vault.kdf);
 
     // The new vault opens from memory, though it never reached the disk.
     EXPECT_EQ(unlock_vault(state, PASSWORD).error(), "Falsches Master-Passwort");
     EXPECT_TRUE(unlock_vault(state, "ein-anderes-passwort").has_value());
-    EXPECT_FALSE(fs::exists(state.path));
+    EXPECT_FALSE(fs::exists(state.path()));
 }
 
 }  // namespace

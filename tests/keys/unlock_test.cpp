@@ -33,12 +33,12 @@ class Unlock : public KeysTest {
         auto created = create_vault(state, PASSWORD);
         ASSERT_TRUE(created.has_value()) << created.error();
         code = *created;
-        vault_key = state.key->copy();
+        vault_key = state.key()->copy();
         state.lock();
     }
 
     [[nodiscard]] bool holds_the_vault_key() const {
-        return state.key && std::memcmp(state.key->data(), vault_key.data(), KEY_LEN) == 0;
+        return state.key() && std::memcmp(state.key()->data(), vault_key.data(), KEY_LEN) == 0;
     }
 
     std::string code;
@@ -53,11 +53,11 @@ TEST_F(Unlock, RightPasswordMakesTheKeyCurrent) {
 TEST_F(Unlock, WrongPasswordLeavesTheVaultLoadedAndLocked) {
     for (const char* wrong : {"falsches-passwort", "abc"}) {  // no length rule here
         EXPECT_EQ(unlock_vault(state, wrong).error(), "Falsches Master-Passwort");
-        EXPECT_TRUE(state.vault.has_value());
+        EXPECT_TRUE(state.vault() != nullptr);
         EXPECT_FALSE(state.unlocked());
     }
     // The loaded vault is used as it is; the file is not read again.
-    fs::remove(state.path);
+    fs::remove(state.path());
     EXPECT_TRUE(unlock_vault(state, PASSWORD).has_value());
 }
 
@@ -74,12 +74,12 @@ TEST_F(Unlock, WrongSecretsNeverLockAnUnlockedVault) {
 }
 
 TEST_F(Unlock, MissingFileIsALoadFailure) {
-    fs::remove(state.path);
+    fs::remove(state.path());
     EXPECT_EQ(unlock_vault(state, PASSWORD).error(),
               "Tresor nicht lesbar: No such file or directory (os error 2)");
     EXPECT_EQ(unlock_with_recovery(state, code).error(),
               "Tresor nicht lesbar: No such file or directory (os error 2)");
-    EXPECT_FALSE(state.vault.has_value());
+    EXPECT_FALSE(state.vault() != nullptr);
 }
 
 TEST_F(Unlock, RecoveryCodeIsAcceptedAsTyped) {
@@ -125,7 +125,7 @@ class DamagedRecord : public Unlock, public testing::WithParamInterface<RecordCa
 TEST_P(DamagedRecord, GivesItsMessage) {
     // Loaded, so that the file counts as read: the vault in memory is used as it is.
     ASSERT_TRUE(loaded_or_read_vault(state).has_value());
-    GetParam().change(*state.vault);
+    GetParam().change(*state.vault());
     const auto done =
         GetParam().by_code ? unlock_with_recovery(state, code) : unlock_vault(state, PASSWORD);
     if (GetParam().outcome == nullptr) {
@@ -174,24 +174,44 @@ INSTANTIATE_TEST_SUITE_P(
         return name;
     });
 
-// --- change_password -----------------------------------------------------------------------
+// --- change_password and reset_password: the same re-wrap, proven by password or by code ---
 
-TEST_F(Unlock, ChangeChecksTheNewPasswordLengthFirst) {
-    EXPECT_EQ(change_password(state, "falsch", "1234567").error(),
+struct Rewrap {
+    const char* name;
+    Status (*run)(HostState&, std::string_view secret, std::string_view new_password);
+    bool by_code;
+    const char* wrong_secret_message;
+};
+
+class Rewrapping : public Unlock, public testing::WithParamInterface<Rewrap> {
+  protected:
+    Status rewrap(std::string_view new_password) {
+        return GetParam().run(state, GetParam().by_code ? std::string_view(code) : PASSWORD,
+                              new_password);
+    }
+};
+
+TEST_P(Rewrapping, ChecksTheNewPasswordLengthFirst) {
+    EXPECT_EQ(GetParam().run(state, "falsch", "1234567").error(),
               "Master-Passwort braucht mindestens 8 Zeichen");
-    EXPECT_FALSE(state.vault.has_value());  // the current password was not even tried
+    EXPECT_FALSE(state.vault() != nullptr);  // the secret was not even tried
 }
 
-TEST_F(Unlock, ChangeWithWrongCurrentPasswordLeavesTheVaultLoaded) {
-    EXPECT_EQ(change_password(state, "falsch", NEW_PASSWORD).error(), "Falsches Master-Passwort");
-    EXPECT_TRUE(state.vault.has_value());
+TEST_P(Rewrapping, WrongSecretLeavesTheVaultLoadedOrUnlockedAsItWas) {
+    EXPECT_EQ(GetParam().run(state, "falsch", NEW_PASSWORD).error(),
+              GetParam().wrong_secret_message);
+    EXPECT_TRUE(state.vault() != nullptr);
     EXPECT_FALSE(state.unlocked());
+    ASSERT_TRUE(unlock_vault(state, PASSWORD).has_value());
+    EXPECT_EQ(GetParam().run(state, "AAAA-AAAA-AAAA-AAAA-AAAA", NEW_PASSWORD).error(),
+              GetParam().wrong_secret_message);
+    EXPECT_TRUE(holds_the_vault_key());
 }
 
-TEST_F(Unlock, ChangeRewrapsTheSameKeyUnderTheNewPasswordOnly) {
+TEST_P(Rewrapping, SealsTheSameKeyUnderTheNewPasswordOnly) {
     const VaultFile before = file_vault();
-    state.kdf_params = {16, 2, 1};  // moves the record to the current costs
-    ASSERT_TRUE(change_password(state, PASSWORD, NEW_PASSWORD).has_value());
+    state = HostState(state.path(), {16, 2, 1});  // moves the record to the current costs
+    ASSERT_TRUE(rewrap(NEW_PASSWORD).has_value());
     EXPECT_TRUE(holds_the_vault_key());
 
     const VaultFile after = file_vault();
@@ -211,9 +231,9 @@ TEST_F(Unlock, ChangeRewrapsTheSameKeyUnderTheNewPasswordOnly) {
     EXPECT_TRUE(holds_the_vault_key());
 }
 
-TEST_F(Unlock, ChangeThatFailsToSaveStillUnlocks) {
-    fs::create_directory(temporary_path(state.path));
-    const auto changed = change_password(state, PASSWORD, NEW_PASSWORD);
+TEST_P(Rewrapping, FailedSaveStillUnlocks) {
+    fs::create_directory(temporary_path(state.path()));
+    const auto changed = rewrap(NEW_PASSWORD);
     ASSERT_FALSE(changed.has_value());
     EXPECT_TRUE(changed.error().starts_with("Schreiben fehlgeschlagen: ")) << changed.error();
     EXPECT_TRUE(holds_the_vault_key());
@@ -224,6 +244,13 @@ TEST_F(Unlock, ChangeThatFailsToSaveStillUnlocks) {
     state.lock();
     EXPECT_TRUE(unlock_vault(state, PASSWORD).has_value());
 }
+
+INSTANTIATE_TEST_SUITE_P(
+    Operations, Rewrapping,
+    testing::Values(Rewrap{"change_password", change_password, false, "Falsches Master-Passwort"},
+                    Rewrap{"reset_password", reset_password, true,
+                           "Wiederherstellungscode stimmt nicht"}),
+    [](const testing::TestParamInfo<Rewrap>& param_info) { return param_info.param.name; });
 
 }  // namespace
 }  // namespace velkaron

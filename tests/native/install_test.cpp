@@ -50,9 +50,10 @@ INSTANTIATE_TEST_SUITE_P(
                                  "/m", "--uninstall"},
                                 nullptr},
                     OptionsCase{"NoBrowser", {"--vault", "/v.json"}, "--browser fehlt"},
+                    OptionsCase{"Firefox", {"--browser", "firefox", "--uninstall"}, nullptr},
                     OptionsCase{"UnknownBrowser",
-                                {"--browser", "firefox"},
-                                "unbekannter Browser: firefox (chromium oder chrome)"},
+                                {"--browser", "safari"},
+                                "unbekannter Browser: safari (chromium, chrome oder firefox)"},
                     OptionsCase{"UnknownOption",
                                 {"--browser", "chrome", "--force"},
                                 "unbekannte Option: --force"},
@@ -77,9 +78,12 @@ TEST(InstallOptionsPaths, RelativePathsAreTakenAgainstTheWorkingFolder) {
 class Install : public testing::Test {
   protected:
     [[nodiscard]] InstallContext context() const {
-        return {{dir.file("config"), dir.file("data")},
+        return {{dir.file("config"), dir.file("data"), dir.file("home")},
                 "/opt/velkaron/velkaron-native",
-                std::string(32, 'a')};
+                {std::string(32, 'a'), "tresor@velkaron.example"}};
+    }
+    [[nodiscard]] std::string firefox_manifest() const {
+        return dir.file("home/.mozilla/native-messaging-hosts/velkaron.vault.json");
     }
     [[nodiscard]] std::string manifest(const char* browser_folder) const {
         return dir.file("config/") + browser_folder + "/NativeMessagingHosts/velkaron.vault.json";
@@ -153,6 +157,54 @@ TEST_F(Install, ConfigurationStaysWhileTheOtherBrowserIsRegistered) {
     EXPECT_EQ(run({Browser::Chrome, std::nullopt, std::nullopt, true}),
               std::vector<std::string>{"entfernt: " + manifest("google-chrome")});
     EXPECT_TRUE(std::filesystem::exists(config_path(context().dirs)));
+}
+
+TEST_F(Install, FirefoxManifestListsTheGeckoIdsUnderHome) {
+    const std::string uuid = "{6f1c3a5e-0d2b-4c8e-9a7f-1b2c3d4e5f60}";
+    ASSERT_TRUE(
+        save_config(context().dirs, {std::nullopt, {std::string(32, 'b'), uuid}}).has_value());
+    EXPECT_EQ(run({Browser::Firefox, std::nullopt, std::nullopt, false}),
+              std::vector<std::string>{"geschrieben: " + firefox_manifest()});
+    EXPECT_EQ(nlohmann::ordered_json::parse(read_file(firefox_manifest())),
+              nlohmann::ordered_json::parse(R"({
+        "name": "velkaron.vault",
+        "description": "Velkaron-Tresor: Anmeldungen für die Browser-Erweiterung",
+        "path": "/opt/velkaron/velkaron-native",
+        "type": "stdio",
+        "allowed_extensions": ["tresor@velkaron.example",
+                               "{6f1c3a5e-0d2b-4c8e-9a7f-1b2c3d4e5f60}"]
+    })"));
+    // And the Chromium manifest lists only the Chromium ids.
+    (void)run({Browser::Chromium, std::nullopt, std::nullopt, false});
+    EXPECT_EQ(nlohmann::json::parse(read_file(manifest("chromium")))["allowed_origins"],
+              nlohmann::json::parse(R"(["chrome-extension://aaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaa/",
+                                        "chrome-extension://bbbbbbbbbbbbbbbbbbbbbbbbbbbbbbbb/"])"));
+}
+
+TEST_F(Install, UninstallingOneBrowserLeavesTheOthersAndTheConfiguration) {
+    for (const Browser browser : BROWSERS) (void)run({browser, "/v.json", std::nullopt, false});
+    const std::string config = config_path(context().dirs);
+    EXPECT_EQ(run({Browser::Firefox, std::nullopt, std::nullopt, true}),
+              std::vector<std::string>{"entfernt: " + firefox_manifest()});
+    EXPECT_EQ(run({Browser::Chromium, std::nullopt, std::nullopt, true}),
+              std::vector<std::string>{"entfernt: " + manifest("chromium")});
+    EXPECT_TRUE(std::filesystem::exists(manifest("google-chrome")));
+    // Firefox's manifest, the last, takes the configuration with it.
+    (void)run({Browser::Firefox, std::nullopt, std::nullopt, false});
+    (void)run({Browser::Chrome, std::nullopt, std::nullopt, true});
+    EXPECT_EQ(run({Browser::Firefox, std::nullopt, std::nullopt, true}),
+              (std::vector<std::string>{"entfernt: " + firefox_manifest(), "entfernt: " + config}));
+}
+
+TEST_F(Install, FirefoxNeedsHome) {
+    InstallContext without_home = context();
+    without_home.dirs.home.clear();
+    const auto done =
+        run_install({Browser::Firefox, std::nullopt, std::nullopt, false}, without_home);
+    ASSERT_FALSE(done.has_value());
+    EXPECT_EQ(done.error(), "Ordner unbekannt: HOME ist kein absoluter Pfad");
+    EXPECT_TRUE(run_install({Browser::Firefox, std::nullopt, dir.file("m"), false}, without_home)
+                    .has_value());
 }
 
 TEST_F(Install, FailuresNameTheFile) {

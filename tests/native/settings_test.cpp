@@ -49,6 +49,7 @@ TEST_P(BaseDirsFrom, TheEnvironment) {
     ASSERT_TRUE(dirs.has_value()) << dirs.error();
     EXPECT_EQ(dirs->config_home, GetParam().dirs.config_home);
     EXPECT_EQ(dirs->data_home, GetParam().dirs.data_home);
+    EXPECT_EQ(dirs->home, GetParam().dirs.home);
 }
 
 INSTANTIATE_TEST_SUITE_P(
@@ -56,19 +57,23 @@ INSTANTIATE_TEST_SUITE_P(
     testing::Values(
         DirsCase{"HomeOnly",
                  {{"HOME", "/home/erika"}},
-                 {"/home/erika/.config", "/home/erika/.local/share"},
+                 {"/home/erika/.config", "/home/erika/.local/share", "/home/erika"},
                  nullptr},
         DirsCase{"XdgFirst",
                  {{"HOME", "/home/erika"}, {"XDG_CONFIG_HOME", "/c"}, {"XDG_DATA_HOME", "/d"}},
-                 {"/c", "/d"},
+                 {"/c", "/d", "/home/erika"},
                  nullptr},
         DirsCase{"XdgWithoutHome",
                  {{"XDG_CONFIG_HOME", "/c"}, {"XDG_DATA_HOME", "/d"}},
-                 {"/c", "/d"},
+                 {"/c", "/d", ""},
+                 nullptr},
+        DirsCase{"XdgWithRelativeHome",
+                 {{"HOME", "h"}, {"XDG_CONFIG_HOME", "/c"}, {"XDG_DATA_HOME", "/d"}},
+                 {"/c", "/d", ""},
                  nullptr},
         DirsCase{"EmptyAndRelativeCountAsUnset",
                  {{"HOME", "/h"}, {"XDG_CONFIG_HOME", ""}, {"XDG_DATA_HOME", "rel/ative"}},
-                 {"/h/.config", "/h/.local/share"},
+                 {"/h/.config", "/h/.local/share", "/h"},
                  nullptr},
         DirsCase{"NoHome",
                  {{"XDG_DATA_HOME", "/d"}},
@@ -82,7 +87,9 @@ INSTANTIATE_TEST_SUITE_P(
 
 class ConfigTest : public testing::Test {
   protected:
-    [[nodiscard]] BaseDirs dirs() const { return {dir.file("config"), dir.file("data")}; }
+    [[nodiscard]] BaseDirs dirs() const {
+        return {dir.file("config"), dir.file("data"), dir.file("home")};
+    }
     void write_config(const std::string& text) const {
         ASSERT_TRUE(make_private_folder(dir.file("config/velkaron")).has_value());
         write_file(config_path(dirs()), text);
@@ -99,7 +106,9 @@ TEST_F(ConfigTest, MissingFileMeansDefaults) {
 }
 
 TEST_F(ConfigTest, WrittenConfigurationReadsBack) {
-    const NativeConfig written{"/srv/tresor.json", {std::string(32, 'a'), std::string(32, 'p')}};
+    const NativeConfig written{
+        "/srv/tresor.json",
+        {std::string(32, 'a'), "tresor@example.org", "{6f1c3a5e-0d2b-4c8e-9a7f-1b2c3d4e5f60}"}};
     ASSERT_TRUE(save_config(dirs(), written).has_value());
     const auto read = load_config(dirs());
     ASSERT_TRUE(read.has_value()) << read.error();
@@ -142,6 +151,8 @@ INSTANTIATE_TEST_SUITE_P(
                       "invalid type: string \"abc\", expected a sequence at line 1 column 27"},
         BadConfigCase{"IdNotAnId", R"({"allowed_extensions":["ABCDEFGHIJKLMNOPABCDEFGHIJKLMNOP"]})",
                       "`ABCDEFGHIJKLMNOPABCDEFGHIJKLMNOP` ist keine Erweiterungs-Id"},
+        BadConfigCase{"GeckoIdWithoutDomain", R"({"allowed_extensions":["tresor@"]})",
+                      "`tresor@` ist keine Erweiterungs-Id"},
         BadConfigCase{"DuplicateMember", R"({"vault":"/a","vault":"/b"})",
                       "duplicate field `vault` at line 1 column 21"}),
     testing_support::CaseName());

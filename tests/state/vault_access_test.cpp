@@ -68,16 +68,16 @@ TEST_P(FollowFile, BeforeTheVaultIsHandedOut) {
         SCOPED_TRACE(name);
         TempDir dir;
         HostState state(dir.file("tresor.json"));
-        write_file(state.path, READ);
+        write_file(state.path(), READ);
         ASSERT_TRUE(loaded_or_read_vault(state).has_value());
-        state.key.emplace(KEY_BYTES);
-        state.vault->entries.push_back(SealedEntry{"unsaved", Sealed{"bg==", "Yw=="}});
+        ASSERT_TRUE(state.unlock(VaultKey(KEY_BYTES)).has_value());
+        state.vault()->entries.push_back(SealedEntry{"unsaved", Sealed{"bg==", "Yw=="}});
 
         if (GetParam().file) {
             write_file(dir.file("elsewhere"), *GetParam().file);
-            fs::rename(dir.file("elsewhere"), state.path);
+            fs::rename(dir.file("elsewhere"), state.path());
         } else {
-            fs::remove(state.path);
+            fs::remove(state.path());
         }
         const auto handed = helper(state);
         if (name == std::string("unlocked_vault") && !GetParam().key_kept) {
@@ -85,10 +85,10 @@ TEST_P(FollowFile, BeforeTheVaultIsHandedOut) {
             EXPECT_EQ(handed.error(), "Tresor ist gesperrt");
         } else {
             ASSERT_TRUE(handed.has_value()) << handed.error();
-            EXPECT_EQ(*handed, &*state.vault);
+            EXPECT_EQ(*handed, state.vault());
         }
         std::vector<std::string> ids;
-        for (const SealedEntry& stored : state.vault->entries) ids.push_back(stored.id);
+        for (const SealedEntry& stored : state.vault()->entries) ids.push_back(stored.id);
         EXPECT_EQ(ids, GetParam().ids);
         EXPECT_EQ(state.unlocked(), GetParam().key_kept);
     }
@@ -109,25 +109,69 @@ INSTANTIATE_TEST_SUITE_P(
 TEST(FollowFile, ALockedHostTakesAnotherVault) {
     TempDir dir;
     HostState state(dir.file("tresor.json"));
-    write_file(state.path, READ);
+    write_file(state.path(), READ);
     ASSERT_TRUE(loaded_or_read_vault(state).has_value());
     write_file(dir.file("elsewhere"), ANOTHER_VAULT);
-    fs::rename(dir.file("elsewhere"), state.path);
+    fs::rename(dir.file("elsewhere"), state.path());
     ASSERT_TRUE(loaded_vault(state).has_value());
-    EXPECT_EQ(serialize_vault(*state.vault), ANOTHER_VAULT);
+    EXPECT_EQ(serialize_vault(*state.vault()), ANOTHER_VAULT);
 }
 
 // The key is asked for once per entry opened: it never costs a look at the file.
 TEST(FollowFile, TheKeyAloneDoesNotLookAtTheFile) {
     TempDir dir;
     HostState state(dir.file("tresor.json"));
-    write_file(state.path, READ);
+    write_file(state.path(), READ);
     ASSERT_TRUE(loaded_or_read_vault(state).has_value());
-    state.key.emplace(KEY_BYTES);
+    ASSERT_TRUE(state.unlock(VaultKey(KEY_BYTES)).has_value());
     write_file(dir.file("elsewhere"), ANOTHER_VAULT);
-    fs::rename(dir.file("elsewhere"), state.path);
+    fs::rename(dir.file("elsewhere"), state.path());
     EXPECT_TRUE(vault_key(state).has_value());
-    EXPECT_EQ(serialize_vault(*state.vault), READ);
+    EXPECT_EQ(serialize_vault(*state.vault()), READ);
+}
+
+// --- the rules HostState keeps itself -------------------------------------------------------
+
+TEST(HostStateRules, AKeyNeedsALoadedVault) {
+    HostState state("unused");
+    EXPECT_EQ(state.unlock(VaultKey(KEY_BYTES)).error(), "kein Tresor geladen");
+    EXPECT_FALSE(state.unlocked());
+    EXPECT_EQ(state.key(), nullptr);
+}
+
+// Even a copy of the very vault the key opens: what was not read from the file keeps no key.
+TEST(HostStateRules, AVaultNotSavedYetKeepsNoKey) {
+    TempDir dir;
+    HostState state(dir.file("tresor.json"));
+    write_file(state.path(), READ);
+    ASSERT_TRUE(loaded_or_read_vault(state).has_value());
+    ASSERT_TRUE(state.unlock(VaultKey(KEY_BYTES)).has_value());
+    state.adopt(VaultFile(*state.vault()), std::nullopt);
+    EXPECT_FALSE(state.unlocked());
+    ASSERT_NE(state.vault(), nullptr);
+    EXPECT_EQ(serialize_vault(*state.vault()), READ);
+}
+
+// create looks at the path first; whatever appears there after that look is refused by the
+// save, even a file of the same vault, and the new vault stays in memory, locked.
+TEST(HostStateRules, ANewVaultRefusesAFileThatAppeared) {
+    const std::vector<std::pair<std::string, std::string>> appeared{
+        {READ, "anderer Tresor"}, {"kaputt", "Tresor beschädigt: "}};
+    for (const auto& [file, detail] : appeared) {
+        SCOPED_TRACE(file);
+        TempDir dir;
+        HostState state(dir.file("tresor.json"));
+        write_file(state.path(), file);
+        const Status saved =
+            state.save_new_vault(vault_with("YQ==", {entry(KEY_BYTES, "e1")}), VaultKey(KEY_BYTES));
+        ASSERT_FALSE(saved.has_value());
+        EXPECT_TRUE(saved.error().starts_with(
+            "Tresordatei inzwischen geändert, nichts gespeichert: " + detail))
+            << saved.error();
+        EXPECT_EQ(testing_support::read_file(state.path()), file);
+        EXPECT_FALSE(state.unlocked());
+        EXPECT_NE(state.vault(), nullptr);
+    }
 }
 
 }  // namespace

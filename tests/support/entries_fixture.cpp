@@ -15,18 +15,26 @@ constexpr std::array<unsigned char, KEY_LEN> TEST_KEY{1, 2, 3, 4, 5, 6, 7, 8, 9}
 void seal_into(HostState& state, std::string_view stored_id, std::string_view sealed_id,
                std::string_view plaintext) {
     const auto sealed = seal(
-        state.key->copy(),
+        state.key()->copy(),
         {reinterpret_cast<const unsigned char*>(plaintext.data()), plaintext.size()}, sealed_id);
     ASSERT_TRUE(sealed) << sealed.error();
-    state.vault->entries.push_back(SealedEntry{std::string(stored_id), *sealed});
+    state.vault()->entries.push_back(SealedEntry{std::string(stored_id), *sealed});
 }
 
 }  // namespace
 
 EntriesTest::EntriesTest() : state(dir.file("vault.json")) {
-    state.vault.emplace();
-    state.vault->version = VAULT_VERSION;
-    state.key.emplace(TEST_KEY);
+    VaultFile empty;
+    empty.version = VAULT_VERSION;
+    state.adopt(std::move(empty), std::nullopt);
+    EXPECT_TRUE(state.unlock(VaultKey(TEST_KEY)).has_value());
+}
+
+void EntriesTest::move_to(std::string path) {
+    HostState moved(std::move(path));
+    moved.adopt(VaultFile(*state.vault()), std::nullopt);
+    EXPECT_TRUE(moved.unlock(VaultKey(TEST_KEY)).has_value());
+    state = std::move(moved);
 }
 
 void EntriesTest::store(std::string_view id, std::string_view host, std::string_view username,
@@ -51,7 +59,7 @@ void EntriesTest::store_unopenable(std::string_view id) {
 }
 
 Entry EntriesTest::opened(std::size_t index) const {
-    auto entry = open_entry(state, state.vault->entries.at(index));
+    auto entry = open_entry(state, state.vault()->entries.at(index));
     if (!entry) ADD_FAILURE() << "entry " << index << ": " << entry.error();
     return entry ? std::move(*entry) : Entry{};
 }

@@ -32,6 +32,9 @@ class EntriesTest : public testing::Test {
     // An entry that does not open: sealed under another id than the one it is stored under.
     void store_unopenable(std::string_view id);
 
+    // The same vault, unlocked, under another vault path and not saved there yet.
+    void move_to(std::string path);
+
     // The stored entry at `index`, opened.
     [[nodiscard]] Entry opened(std::size_t index) const;
 

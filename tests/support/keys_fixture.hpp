@@ -17,16 +17,14 @@ inline constexpr const char* PASSWORD = "richtig-langes-passwort";
 // A host state on a fresh vault path in a temporary directory, with small costs.
 class KeysTest : public testing::Test {
   protected:
-    KeysTest() { state.kdf_params = SMALL_KDF; }
-
     [[nodiscard]] VaultFile file_vault() const {
-        auto vault = parse_vault(read_file(state.path));
+        auto vault = parse_vault(read_file(state.path()));
         EXPECT_TRUE(vault.has_value()) << vault.error();
         return vault ? std::move(*vault) : VaultFile{};
     }
 
     TempDir dir;
-    HostState state{dir.file("tresor.json")};
+    HostState state{dir.file("tresor.json"), SMALL_KDF};
 };
 
 }  // namespace velkaron::testing_support

@@ -10,8 +10,7 @@
 namespace velkaron::testing_support {
 
 std::string create_small_vault(const std::string& path) {
-    HostState state(path);
-    state.kdf_params = SMALL_KDF;
+    HostState state(path, SMALL_KDF);
     const auto code = create_vault(state, PASSWORD);
     EXPECT_TRUE(code.has_value()) << code.error();
     return code ? std::string(code->view()) : std::string();
@@ -22,7 +21,7 @@ Result<Logins> open_vault_file(const std::string& path, std::string_view passwor
     if (auto unlocked = unlock_vault(state, password.empty() ? PASSWORD : password); !unlocked)
         return fail(unlocked.error());
     Logins logins;
-    for (const SealedEntry& stored : state.vault->entries) {
+    for (const SealedEntry& stored : state.vault()->entries) {
         auto entry = open_entry(state, stored);
         if (!entry) return fail(stored.id + ": " + entry.error());
         logins.push_back({stored.id, std::string(entry->password.view())});

@@ -6,8 +6,8 @@
 #include <string>
 #include <vector>
 
+#include "base/replace_file.hpp"
 #include "support/temp_dir.hpp"
-#include "vault/replace_file.hpp"
 #include "vault/storage.hpp"
 #include "vault/vault_json.hpp"
 

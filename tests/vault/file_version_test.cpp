@@ -3,6 +3,7 @@
 #include <fcntl.h>
 #include <gtest/gtest.h>
 #include <sys/stat.h>
+#include <unistd.h>
 
 #include <filesystem>
 #include <functional>
@@ -81,21 +82,50 @@ INSTANTIATE_TEST_SUITE_P(
 // Within the clock tick of its last change a file may still change in place without its times
 // moving on (file systems that stamp coarse times), so a version read then is confirmed by its
 // bytes, not by stat.
-TEST(CheckFile, AVersionReadWithinTheTickOfItsLastChangeNeedsItsBytes) {
+// A vault file just written, and its stat.
+struct WrittenFile {
+    WrittenFile() {
+        write_file(path, bytes);
+        EXPECT_EQ(::stat(path.c_str(), &info), 0);
+    }
+
+    // The version a host holds that read the file after the clock showed `clock_before`.
+    [[nodiscard]] std::optional<FileVersion> read_at(timespec clock_before) const {
+        return FileVersion::read(UniqueFd(::open(path.c_str(), O_RDONLY | O_CLOEXEC)), info,
+                                 clock_before, bytes);
+    }
+
     TempDir dir;
-    const std::string path = dir.file("tresor.json");
-    const std::string bytes = vault_document("e1");
-    write_file(path, bytes);
+    std::string path = dir.file("tresor.json");
+    std::string bytes = vault_document("e1");
     struct stat info {};
-    ASSERT_EQ(::stat(path.c_str(), &info), 0);
-    const auto read_at = [&](timespec clock_before) {
-        return std::optional<FileVersion>(FileVersion::read(
-            UniqueFd(::open(path.c_str(), O_RDONLY | O_CLOEXEC)), info, clock_before, bytes));
-    };
-    const timespec changed = info.st_ctim;
-    EXPECT_EQ(check_file(path, read_at(changed)), FileCheck::changed);
-    EXPECT_EQ(check_file(path, read_at({changed.tv_sec - 1, changed.tv_nsec})), FileCheck::changed);
-    EXPECT_EQ(check_file(path, read_at({changed.tv_sec + 1, 0})), FileCheck::unchanged);
+};
+
+TEST(CheckFile, AVersionReadWithinTheTickOfItsLastChangeNeedsItsBytes) {
+    const WrittenFile file;
+    const timespec changed = file.info.st_ctim;
+    EXPECT_EQ(check_file(file.path, file.read_at(changed)), FileCheck::changed);
+    EXPECT_EQ(check_file(file.path, file.read_at({changed.tv_sec - 1, changed.tv_nsec})),
+              FileCheck::changed);
+    EXPECT_EQ(check_file(file.path, file.read_at({changed.tv_sec + 1, 0})), FileCheck::unchanged);
+}
+
+// Another program writes the file in place, bytes of the same size, and moves its modification
+// time back: the version is not doubtful and the inode stays, so only the stamp can tell.
+TEST(CheckFile, AnInPlaceOverwriteOfTheSameSizeIsSeen) {
+    const WrittenFile file;
+    const auto held = file.read_at({file.info.st_ctim.tv_sec + 1, 0});
+    ASSERT_EQ(check_file(file.path, held), FileCheck::unchanged);
+
+    const std::string other = vault_document("e2");
+    ASSERT_EQ(other.size(), file.bytes.size());
+    const UniqueFd out(::open(file.path.c_str(), O_WRONLY | O_CLOEXEC));
+    ASSERT_EQ(::pwrite(out.get(), other.data(), other.size(), 0),
+              static_cast<ssize_t>(other.size()));
+    const timespec moved = {file.info.st_mtim.tv_sec - 60, file.info.st_mtim.tv_nsec};
+    const timespec times[2] = {{0, UTIME_OMIT}, moved};
+    ASSERT_EQ(::futimens(out.get(), times), 0);
+    EXPECT_EQ(check_file(file.path, held), FileCheck::changed);
 }
 
 TEST(CheckFile, WithoutAVersionAnyFileIsAnotherOne) {

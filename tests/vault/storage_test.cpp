@@ -92,11 +92,11 @@ class LoadFault : public testing::TestWithParam<LoadCase> {};
 TEST_P(LoadFault, LeavesNoVaultInMemory) {
     TempDir dir;
     HostState state(dir.file("tresor.json"));
-    GetParam().prepare(state.path);
+    GetParam().prepare(state.path());
     const auto loaded = loaded_or_read_vault(state);
     ASSERT_FALSE(loaded.has_value());
     EXPECT_EQ(loaded.error(), GetParam().error);
-    EXPECT_FALSE(state.vault.has_value());
+    EXPECT_FALSE(state.vault() != nullptr);
 }
 
 INSTANTIATE_TEST_SUITE_P(
@@ -140,18 +140,18 @@ INSTANTIATE_TEST_SUITE_P(
 TEST(LoadVault, ReadsTheFileAgainWhenItChanged) {
     TempDir dir;
     HostState state(dir.file("tresor.json"));
-    write_file(state.path, serialize_vault(sample_vault("first")));
+    write_file(state.path(), serialize_vault(sample_vault("first")));
     ASSERT_TRUE(loaded_or_read_vault(state).has_value());
-    ASSERT_TRUE(state.vault.has_value());
-    EXPECT_EQ(*state.vault, sample_vault("first"));
+    ASSERT_TRUE(state.vault() != nullptr);
+    EXPECT_EQ(*state.vault(), sample_vault("first"));
 
-    write_file(state.path, serialize_vault(sample_vault("second")));
+    write_file(state.path(), serialize_vault(sample_vault("second")));
     ASSERT_TRUE(loaded_or_read_vault(state).has_value());
-    EXPECT_EQ(*state.vault, sample_vault("second"));
+    EXPECT_EQ(*state.vault(), sample_vault("second"));
 
     state.lock();
     ASSERT_TRUE(loaded_or_read_vault(state).has_value());
-    EXPECT_EQ(*state.vault, sample_vault("second"));
+    EXPECT_EQ(*state.vault(), sample_vault("second"));
 }
 
 TEST(LoadVault, FollowsASymbolicLink) {
@@ -178,13 +178,13 @@ Status save_new(const std::string& path, VaultFile vault) {
 class SaveVault : public testing::Test {
   protected:
     void SetUp() override {
-        write_file(state_.path, OLD);
-        auto loaded = load_vault(state_.path);
+        write_file(path_, OLD);
+        auto loaded = load_vault(path_);
         ASSERT_TRUE(loaded.has_value()) << loaded.error();
-        state_.version = std::move(loaded->version);
+        version_ = std::move(loaded->version);
     }
 
-    Status save() { return save_vault(state_.path, *state_.vault, state_.version, KEY, {}); }
+    Status save() { return save_vault(path_, vault_, version_, KEY, {}); }
 
     // The vault file keeps its previous content after a failed save.
     void expect_failure(const std::string& error) {
@@ -195,42 +195,42 @@ class SaveVault : public testing::Test {
 
     const std::string OLD = serialize_vault(sample_vault("old"));
     TempDir dir_;
-    HostState state_ = [this] {
-        HostState state(dir_.file("tresor.json"));
-        state.vault = sample_vault();
-        return state;
-    }();
+    std::string path_ = dir_.file("tresor.json");
+    VaultFile vault_ = sample_vault();
+    std::optional<FileVersion> version_;
     std::string temporary_ = dir_.file("tresor.tmp");
 };
 
 TEST_F(SaveVault, WritesExactlyTheSerialisedDocumentWithMode0600) {
-    ASSERT_EQ(::chmod(state_.path.c_str(), 0644), 0);
+    ASSERT_EQ(::chmod(path_.c_str(), 0644), 0);
     const mode_t previous = ::umask(0);
     const Status saved = save();
     ::umask(previous);
     ASSERT_TRUE(saved.has_value()) << saved.error();
-    EXPECT_EQ(read_file(state_.path), serialize_vault(*state_.vault));
-    EXPECT_EQ(mode_of(state_.path), 0600u);
+    EXPECT_EQ(read_file(path_), serialize_vault(vault_));
+    EXPECT_EQ(mode_of(path_), 0600u);
     EXPECT_FALSE(fs::exists(temporary_));
 }
 
 TEST_F(SaveVault, NothingToSaveWithoutAVaultInMemory) {
-    state_.vault.reset();
-    const auto loaded = loaded_vault(state_);
+    HostState nothing_loaded(path_);
+    const auto loaded = loaded_vault(nothing_loaded);
     ASSERT_FALSE(loaded.has_value());
     EXPECT_EQ(loaded.error(), "kein Tresor geladen");
-    EXPECT_EQ(read_file(state_.path), OLD);
+    EXPECT_EQ(nothing_loaded.change_vault([](VaultFile&) { return Status{}; }).error(),
+              "Tresor ist gesperrt");
+    EXPECT_EQ(read_file(path_), OLD);
     EXPECT_FALSE(fs::exists(temporary_));
 }
 
 TEST_F(SaveVault, ReplacesASymbolicLinkAndLeavesItsTarget) {
     // The file read stays what the path leads to, now through a link.
     const std::string target = dir_.file("target");
-    fs::rename(state_.path, target);
-    fs::create_symlink(target, state_.path);
+    fs::rename(path_, target);
+    fs::create_symlink(target, path_);
     ASSERT_TRUE(save().has_value());
-    EXPECT_FALSE(fs::is_symlink(state_.path));
-    EXPECT_EQ(read_file(state_.path), serialize_vault(*state_.vault));
+    EXPECT_FALSE(fs::is_symlink(path_));
+    EXPECT_EQ(read_file(path_), serialize_vault(vault_));
     EXPECT_EQ(read_file(target), OLD);
 }
 
@@ -238,8 +238,8 @@ TEST_F(SaveVault, OverwritesAStaleTemporaryFileCompletely) {
     write_file(temporary_, std::string(10000, 'x'));
     ASSERT_EQ(::chmod(temporary_.c_str(), 0666), 0);
     ASSERT_TRUE(save().has_value());
-    EXPECT_EQ(read_file(state_.path), serialize_vault(*state_.vault));
-    EXPECT_EQ(mode_of(state_.path), 0600u);
+    EXPECT_EQ(read_file(path_), serialize_vault(vault_));
+    EXPECT_EQ(mode_of(path_), 0600u);
 }
 
 struct BlockedTemporary {
@@ -254,7 +254,7 @@ class TemporaryNotWritable : public SaveVault,
 TEST_P(TemporaryNotWritable, FailsWithoutTouchingTheVault) {
     GetParam().block(temporary_);
     expect_failure(GetParam().error);
-    EXPECT_EQ(read_file(state_.path), OLD);
+    EXPECT_EQ(read_file(path_), OLD);
 }
 
 INSTANTIATE_TEST_SUITE_P(
@@ -275,7 +275,7 @@ TEST_F(SaveVault, RefusesASymbolicLinkAtTheTemporaryPath) {
     fs::create_symlink(dir_.file("elsewhere"), temporary_);
     expect_failure("Schreiben fehlgeschlagen: Too many levels of symbolic links (os error 40)");
     EXPECT_EQ(read_file(dir_.file("elsewhere")), "untouched");
-    EXPECT_EQ(read_file(state_.path), OLD);
+    EXPECT_EQ(read_file(path_), OLD);
 }
 
 struct UnreachableDirectory {
@@ -311,20 +311,20 @@ INSTANTIATE_TEST_SUITE_P(
 // host read, and it does not read as a vault. (Failing renames: replace_file_test.cpp and the
 // immutable vault file in e2e/reliability_save_faults_test.cpp.)
 TEST_F(SaveVault, DirectoryInPlaceOfTheVaultIsRefusedAndTheNextSaveWritesTheChange) {
-    fs::remove(state_.path);
-    fs::create_directory(state_.path);
-    write_file(state_.path + "/inside", OLD);
+    fs::remove(path_);
+    fs::create_directory(path_);
+    write_file(path_ + "/inside", OLD);
     expect_failure(
         "Tresordatei inzwischen geändert, nichts gespeichert: Tresor nicht lesbar: Is a "
         "directory (os error 21)");
-    EXPECT_EQ(read_file(state_.path + "/inside"), OLD);
+    EXPECT_EQ(read_file(path_ + "/inside"), OLD);
     // Refused before the first byte: the temporary file is empty, already private.
     EXPECT_EQ(read_file(temporary_), "");
     EXPECT_EQ(mode_of(temporary_), 0600u);
 
-    fs::remove_all(state_.path);
+    fs::remove_all(path_);
     ASSERT_TRUE(save().has_value());
-    EXPECT_EQ(read_file(state_.path), serialize_vault(*state_.vault));
+    EXPECT_EQ(read_file(path_), serialize_vault(vault_));
 }
 
 // --- saving onto a file another program has changed ------------------------------------

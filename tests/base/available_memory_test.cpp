@@ -1,4 +1,4 @@
-#include "crypto/available_memory.hpp"
+#include "base/available_memory.hpp"
 
 #include <gtest/gtest.h>
 

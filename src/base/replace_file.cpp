@@ -1,4 +1,4 @@
-#include "vault/replace_file.hpp"
+#include "base/replace_file.hpp"
 
 #include <fcntl.h>
 #include <sys/file.h>
@@ -43,8 +43,7 @@ Result<UniqueFd> open_locked(const std::string& path, const FileCalls& calls) {
                                      OWNER_ONLY));
         if (!file) return fail(os_error(errno));
         if (retry_on_eintr(calls.flock, file.get(), LOCK_EX) != 0) return fail(os_error(errno));
-        auto current = still_named_by(file.get(), path);
-        if (!current) return fail(std::move(current.error()));
+        VELKARON_TRY(current, still_named_by(file.get(), path));
         if (*current) return file;
     }
 }
@@ -58,7 +57,7 @@ Status write_whole(int fd, std::string_view bytes, const FileCalls& calls) {
 
 Status write_durably(int fd, std::string_view bytes, const FileCalls& calls) {
     if (retry_on_eintr(calls.ftruncate, fd, off_t{0}) != 0) return fail(os_error(errno));
-    if (auto written = write_whole(fd, bytes, calls); !written) return written;
+    VELKARON_TRY(written, write_whole(fd, bytes, calls));
     // EINVAL: the file system cannot flush this kind of file; there is nothing more to do.
     if (retry_on_eintr(calls.fsync, fd) != 0 && errno != EINVAL) return fail(os_error(errno));
     return {};
@@ -94,8 +93,7 @@ Result<UniqueFd> replace_file(const std::string& target, const std::string& temp
     if (retry_on_eintr(calls.fchmod, file->get(), OWNER_ONLY) != 0) {
         return fail("Rechte nicht setzbar: " + os_error(errno));
     }
-    const auto bytes = contents();
-    if (!bytes) return fail(bytes.error());
+    VELKARON_TRY(bytes, contents());
     if (auto written = write_durably(file->get(), *bytes, calls); !written) {
         return fail(WRITE_FAILED + written.error());
     }

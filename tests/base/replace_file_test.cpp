@@ -1,4 +1,4 @@
-#include "vault/replace_file.hpp"
+#include "base/replace_file.hpp"
 
 #include <fcntl.h>
 #include <gtest/gtest.h>

@@ -1,4 +1,4 @@
-#include "protocol/framing.hpp"
+#include "base/utf8.hpp"
 
 #include <gtest/gtest.h>
 
@@ -70,15 +70,6 @@ INSTANTIATE_TEST_SUITE_P(
         Utf8Case{"long white space, then a bad byte", "            \xFF", false, false},
         Utf8Case{"long white space, then no-break space", "            \xC2\xA0", true, true}),
     testing_support::CaseName{});
-
-TEST(Framing, StripsOneLineFeedAndACarriageReturnOnlyBeforeIt) {
-    EXPECT_EQ(strip_line_ending("a\n"), "a");
-    EXPECT_EQ(strip_line_ending("a\r\n"), "a");
-    EXPECT_EQ(strip_line_ending("a\r\r\n"), "a\r");
-    EXPECT_EQ(strip_line_ending("a\r"), "a\r");
-    EXPECT_EQ(strip_line_ending("a"), "a");
-    EXPECT_EQ(strip_line_ending("\n"), "");
-}
 
 }  // namespace
 }  // namespace velkaron

@@ -1,4 +1,4 @@
-#include "protocol/framing.hpp"
+#include "protocol/line_reader.hpp"
 
 namespace velkaron {
 

@@ -1,21 +1,15 @@
-#include "crypto/available_memory.hpp"
+#include "base/available_memory.hpp"
 
 #include <algorithm>
 #include <charconv>
-#include <fstream>
-#include <iterator>
 #include <string>
+
+#include "base/read_file.hpp"
 
 namespace velkaron {
 namespace {
 
 constexpr std::string_view CGROUP_ROOT = "/sys/fs/cgroup";
-
-std::optional<std::string> read_text(const std::string& path) {
-    std::ifstream in(path);
-    if (!in) return std::nullopt;
-    return std::string(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
-}
 
 std::string_view trim(std::string_view text) {
     const auto first = text.find_first_not_of(" \t\n");
@@ -53,7 +47,7 @@ std::optional<std::uint64_t> smaller(std::optional<std::uint64_t> a,
 
 // The tightest limit on the way from the process's group up to the root of the hierarchy.
 std::optional<std::uint64_t> cgroup_available() {
-    const auto self = read_text("/proc/self/cgroup");
+    const auto self = read_whole_file("/proc/self/cgroup");
     if (!self) return std::nullopt;
     const auto relative = line_after(*self, "0::");  // the cgroup v2 entry
     if (!relative) return std::nullopt;
@@ -61,8 +55,8 @@ std::optional<std::uint64_t> cgroup_available() {
     std::optional<std::uint64_t> tightest;
     std::string group = std::string(CGROUP_ROOT) + std::string(*relative);
     for (;;) {
-        const auto max = read_text(group + "/memory.max");
-        const auto current = read_text(group + "/memory.current");
+        const auto max = read_whole_file(group + "/memory.max");
+        const auto current = read_whole_file(group + "/memory.current");
         if (max && current) tightest = smaller(tightest, cgroup_headroom(*max, *current));
         if (group.size() <= CGROUP_ROOT.size()) break;
         group.erase(group.find_last_of('/'));
@@ -91,7 +85,7 @@ std::optional<std::uint64_t> cgroup_headroom(std::string_view memory_max,
 }
 
 std::optional<std::uint64_t> available_memory() {
-    const auto meminfo = read_text("/proc/meminfo");
+    const auto meminfo = read_whole_file("/proc/meminfo");
     return smaller(meminfo ? parse_mem_available(*meminfo) : std::nullopt, cgroup_available());
 }
 
