@@ -54,6 +54,8 @@ const std::vector<Target>& targets() {
         constant("popup_rows_ratio_10000", true, 1.5, "×"),
         constant("command_fill_ratio", true, 2, "×"),
         constant("fill_judge_ratio_1000", true, 2, "×"),
+        constant("content_share_1000", true, 2, "%"),
+        constant("page_churn_ratio", true, 1.1, "×"),
     };
     return all;
 }

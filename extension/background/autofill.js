@@ -6,7 +6,7 @@ import { actionKeepsToTheSite, orderOffers } from "./host_rule.js";
 // How long a frame may ask for the login after the user's action.
 const GRANT_MS = 10_000;
 
-function httpsOrigin(url) {
+export function httpsOrigin(url) {
   try {
     const parsed = new URL(url);
     return parsed.protocol === "https:" ? parsed.origin : null;

@@ -1,26 +1,39 @@
-// Tells the user on the extension's button why the keyboard command did nothing: no page UI,
-// which a page could imitate or cover. After a while the button shows what it showed before.
-const SHOWN_MS = 3000;
+// The extension's button for one tab: the offer waiting there, if any, or for a while a notice
+// of why the keyboard command did nothing. No page UI, which a page could imitate or cover.
+const NOTICE_MS = 3000;
 
-let restore = null; // puts back what the button showed before, while a notice is up
-let timer = null;
+// `offerBadge(tabId)` resolves with the { text, title } of the tab's offer, or null.
+export function createBadge(offerBadge) {
+  const notices = new Map(); // tabId -> timer, while a notice is up
 
-const setBadge = (text, title) =>
-  Promise.all([chrome.action.setBadgeText({ text }), chrome.action.setTitle({ title })]);
+  const set = (tabId, text, title) =>
+    Promise.all([
+      chrome.action.setBadgeText({ tabId, text }),
+      chrome.action.setTitle({ tabId, title }),
+    ]).catch(() => {}); // the tab has closed
 
-export async function showOnBadge(text, title) {
-  if (!restore) {
-    const [before, beforeTitle] = await Promise.all([
-      chrome.action.getBadgeText({}),
-      chrome.action.getTitle({}),
-    ]);
-    restore = () => setBadge(before, beforeTitle);
+  // Shows the tab's offer, or nothing; a notice stays up until its time ends.
+  async function refresh(tabId) {
+    if (notices.has(tabId)) return;
+    const offer = await offerBadge(tabId);
+    await set(
+      tabId,
+      offer?.text ?? "",
+      offer?.title ?? chrome.runtime.getManifest().action.default_title,
+    );
   }
-  await setBadge(text, title);
-  clearTimeout(timer);
-  timer = setTimeout(() => {
-    const back = restore;
-    restore = null;
-    back();
-  }, SHOWN_MS);
+
+  async function showNotice(tabId, text, title) {
+    clearTimeout(notices.get(tabId));
+    notices.set(
+      tabId,
+      setTimeout(() => {
+        notices.delete(tabId);
+        refresh(tabId);
+      }, NOTICE_MS),
+    );
+    await set(tabId, text, title);
+  }
+
+  return { refresh, showNotice };
 }

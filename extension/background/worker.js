@@ -2,7 +2,8 @@
 // native host and answers the popup and the content scripts.
 import { fillReasonText } from "../shared/fill_reasons.js";
 import { createAutofill } from "./autofill.js";
-import { showOnBadge } from "./badge.js";
+import { createBadge } from "./badge.js";
+import { createCapture } from "./capture.js";
 import { clearClipboard, copyForAWhile, installClipboardClearing } from "./clipboard.js";
 import { createListCache } from "./list_cache.js";
 import { installLockPolicy } from "./lock_policy.js";
@@ -40,6 +41,11 @@ const client = new NativeClient((name) => chrome.runtime.connectNative(name), an
 const autofill = createAutofill(client);
 const listCache = createListCache(client);
 
+// The clock of the offers' lifetime; the test hook can put it forward.
+let clock = Date.now;
+const badge = createBadge((tabId) => capture.badgeFor(tabId));
+const capture = createCapture(client, badge, () => clock());
+
 async function lock() {
   if (!client.connected) return; // no host process, no key
   await client.request("lock");
@@ -69,6 +75,11 @@ const POPUP_HANDLERS = {
   },
   // The recovery code, shown once after create, leaves the clipboard like a password.
   "velkaron:copy-recovery-code": ({ code }) => copyForAWhile(String(code)),
+  "velkaron:offer-for-tab": ({ tabId }) => capture.offerForTab(tabId),
+  "velkaron:offer-accept": ({ tabId, action }) => capture.accept(tabId, action),
+  "velkaron:offer-undo": ({ tabId }) => capture.undo(tabId),
+  "velkaron:offer-never": ({ tabId }) => capture.never(tabId),
+  "velkaron:offer-dismiss": ({ tabId }) => capture.dismiss(tabId),
 };
 
 function fromExtensionPage(sender) {
@@ -91,6 +102,10 @@ chrome.runtime.onMessage.addListener((message, sender, sendResponse) => {
     autofill.loginForFrame(sender).then(sendResponse, () => sendResponse(null));
     return true;
   }
+  if (message?.type === "velkaron:capture" && sender.tab) {
+    capture.onSending(sender, message).catch(() => {});
+    return undefined;
+  }
   const handler = fromExtensionPage(sender) ? POPUP_HANDLERS[message?.type] : undefined;
   if (!handler) return undefined;
   return answer(
@@ -106,11 +121,37 @@ async function onCommand(command, tab) {
   const result = await autofill
     .fill(tab.id, null)
     .catch(() => ({ filled: false, reason: "no-login" }));
-  if (!result.filled) await showOnBadge("!", fillReasonText(result.reason, result));
+  if (!result.filled) await badge.showNotice(tab.id, "!", fillReasonText(result.reason, result));
   return result;
 }
 chrome.commands.onCommand.addListener(onCommand);
 
+// An offer lives for its tab: the button shows it again after each page the tab loads (the
+// browser resets it), and it goes with the tab.
+chrome.tabs.onRemoved.addListener((tabId) => capture.dismiss(tabId));
+for (const event of [chrome.webNavigation.onCommitted, chrome.webNavigation.onCompleted]) {
+  event.addListener(({ tabId, frameId }) => {
+    if (frameId === 0) badge.refresh(tabId);
+  });
+}
+// A page that signs in with a script may move on by the History API without sending a form.
+chrome.webNavigation.onHistoryStateUpdated.addListener(({ tabId, frameId }) => {
+  chrome.tabs.sendMessage(tabId, { type: "velkaron:page-moved" }, { frameId }).catch(() => {});
+});
+chrome.alarms.onAlarm.addListener((alarm) => {
+  if (alarm.name === capture.alarm) capture.sweep();
+});
+capture.sweep();
+
 // A test hook (docs/browser.md#test-hooks): the handlers the browser would run on a key press,
 // an idle report, a closed window and the clipboard's timer.
-self.velkaron = { onCommand, clearClipboard, ...lockPolicy };
+// `useClock` replaces the offers' clock, `sweep` ends the offers whose time is up and
+// `sendingsHandled` counts the content scripts' reports of a sent form looked at so far.
+self.velkaron = {
+  onCommand,
+  clearClipboard,
+  ...lockPolicy,
+  useClock: (now) => (clock = now),
+  sweep: () => capture.sweep(),
+  sendingsHandled: () => capture.handled(),
+};

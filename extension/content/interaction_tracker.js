@@ -1,11 +1,20 @@
-// Remembers what the user last pressed a pointer or a key on in this frame, and when. Only
-// trusted events count: a page's script can move focus or dispatch events, but not make the
-// browser report a person's press. The fill uses it to find the form the user is on.
+// Remembers what the user last pressed a pointer or a key on in this frame, and when, and the
+// values the user typed or pasted into fields. Only trusted events count: a page's script can
+// move focus, set values or dispatch events, but not make the browser report a person's press
+// or keystroke. The fill uses the press to find the form the user is on; the capture takes
+// only values that are still the ones the user (or the extension's fill) put there.
 "use strict";
 
-// eslint-disable-next-line no-unused-vars -- read by login_form.js
+// eslint-disable-next-line no-unused-vars -- read by login_form.js and login_capture.js
 const InteractionTracker = (() => {
+  const started = performance.now();
+  // The content scripts' own time on a page, from `started`, for the browser bench
+  // (docs/performance.md): one measure per script run.
+  const measure = (from) => performance.measure("velkaron:content", { start: from });
+
   let last = null; // { target: Element, at: milliseconds since the epoch }
+  const ownValues = new WeakMap(); // field -> the value the user or the fill left in it
+  const valueListeners = [];
 
   const record = (event) => {
     if (!event.isTrusted) return;
@@ -17,8 +26,38 @@ const InteractionTracker = (() => {
   addEventListener("pointerdown", record, { capture: true, passive: true });
   addEventListener("keydown", record, { capture: true, passive: true });
 
-  return {
+  const keep = (field) => {
+    ownValues.set(field, field.value);
+    for (const listener of valueListeners) listener(field);
+  };
+
+  // Typing, pasting, dropping and deleting by the user; a script's value never comes with a
+  // trusted input event.
+  addEventListener(
+    "input",
+    (event) => {
+      if (!event.isTrusted || !/^(insert|delete)/.test(event.inputType ?? "")) return;
+      const field = event.composedPath()[0];
+      if (field instanceof HTMLInputElement) keep(field);
+    },
+    { capture: true, passive: true },
+  );
+
+  const api = {
     // The last press still in the document, or null.
     last: () => (last?.target.isConnected ? last : null),
+    // The field's value when the user or the extension's fill put it there and no script has
+    // changed it since; else null.
+    ownValue: (field) => {
+      const value = ownValues.get(field);
+      return value !== undefined && value === field.value ? value : null;
+    },
+    // The extension's fill set this value.
+    filled: keep,
+    // `listener(field)` runs after each value the user or the fill gave a field.
+    onOwnValue: (listener) => valueListeners.push(listener),
+    measure,
   };
+  measure(started);
+  return api;
 })();

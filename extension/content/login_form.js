@@ -1,30 +1,21 @@
 // Finds the login form the user is on in this frame and fills it when the extension's service
 // worker asks, which it does only after the user chose a login in the extension's popup or
 // pressed the keyboard command. Nothing here adds anything to the page or acts on the page's
-// events. Which fields count: docs/browser.md#which-fields-are-filled.
+// events. The content scripts do act on one thing by themselves: a login the user sends is
+// reported to the worker (login_capture.js). Which fields count:
+// docs/browser.md#which-fields-are-filled.
 "use strict";
-/* global Fillable, InteractionTracker */
+/* global Fillable, FormFields, InteractionTracker */
 
 (() => {
   const USERNAME_TYPES = new Set(["text", "email"]);
+  const { hasAutocomplete, isSearch, scopeOf } = FormFields;
 
-  const hasAutocomplete = (field, token) => field.autocomplete.split(/\s+/).includes(token);
   const editable = (field) => !field.disabled && !field.readOnly;
-  const isSearch = (field) => field.type === "search" || field.closest('[role="search"]') !== null;
 
   // Null when a person can see and reach the field, its frame included; else why not.
   const judgeField = (field) =>
     Fillable.judge(field, { text: true }) ?? Fillable.judgeFrames(window);
-
-  // The form of a field, or without one the closest container that holds another input.
-  function scopeOf(field) {
-    if (field.form) return field.form;
-    for (let node = field.parentElement; node; node = node.parentElement) {
-      const inputs = node.querySelectorAll('input:not([type="hidden"])');
-      if (inputs.length > 1) return node;
-    }
-    return document.documentElement;
-  }
 
   // Where the form sends its fields, as the browser would resolve it.
   const actionOf = (password) =>
@@ -112,6 +103,8 @@
     const filled = [username, choice.password].filter(Boolean);
     if (username) setterOfValue.call(username, login.username);
     setterOfValue.call(choice.password, login.password);
+    // What the extension filled counts as the user's own when the form is sent.
+    for (const field of filled) InteractionTracker.filled(field);
     for (const type of ["input", "change"]) {
       for (const field of filled) field.dispatchEvent(new Event(type, { bubbles: true }));
     }

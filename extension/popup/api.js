@@ -16,6 +16,10 @@ export const loginsForTab = (tabId) => send("velkaron:logins-for-tab", { tabId }
 export const fill = (tabId, entryId, allowedActionHost = null) =>
   send("velkaron:fill", { tabId, entryId, allowedActionHost });
 export const copyPassword = (entryId) => send("velkaron:copy-password", { entryId });
+export const offerForTab = (tabId) => send("velkaron:offer-for-tab", { tabId });
+// "accept" (with the `action` shown), "undo", "never" or "dismiss" of the tab's offer.
+export const offerAction = (type, tabId, action) =>
+  send(`velkaron:offer-${type}`, { tabId, action });
 export const copyRecoveryCode = (code) => send("velkaron:copy-recovery-code", { code });
 
 // The tab the popup acts on: the active tab of its window. Opened as a tab of its own, the

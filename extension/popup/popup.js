@@ -1,6 +1,7 @@
 // The popup: shows the vault's state and the views that fit it.
 import { request, targetTabId } from "./api.js";
 import { newLogin, wireEditor } from "./editor.js";
+import { renderOffer } from "./offer_view.js";
 import { forgetList, renderList, wireList } from "./list_view.js";
 import { wireSettings } from "./settings.js";
 import { renderSite } from "./site_view.js";
@@ -18,6 +19,7 @@ function stateText(status) {
 
 async function showState() {
   const status = await request("status");
+  await renderOffer(tabId, refresh);
   byId("state").textContent = stateText(status);
   byId("state").dataset.state = !status.exists ? "none" : status.unlocked ? "unlocked" : "locked";
   if (!status.unlocked) {

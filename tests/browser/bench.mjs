@@ -9,6 +9,7 @@ import {
   binary,
   launchBrowser,
   openPopup,
+  pageUrl,
   pressFillCommand,
   sharedScope,
   startSites,
@@ -65,6 +66,39 @@ async function commandFill({ worker }, site, sites, inputs) {
   return { total, forHost };
 }
 
+// A page of `inputs` text fields and a login form, loaded afresh: its load (navigation start to
+// the end of its load event) and the content scripts' own time in it, in ms.
+async function pageLoad(site, sites, inputs) {
+  await site.goto(`${sites.https}/inputs.html?count=${inputs}`);
+  // The idle content scripts run after the load event: waited for by their measure.
+  await site.waitForFunction(() => performance.getEntriesByName("velkaron:content").length === 2);
+  return site.evaluate(() => ({
+    load: performance.getEntriesByType("navigation")[0].loadEventEnd,
+    content: performance
+      .getEntriesByName("velkaron:content")
+      .reduce((sum, entry) => sum + entry.duration, 0),
+  }));
+}
+
+// A page script that adds and removes 10,000 nodes after the user typed a password (so that
+// the capture watches the page for removed password fields): its own time, in ms.
+const CHURN_PAGE = `<form><input id="username"><input id="password" type="password"></form>
+<div id="churn"></div>`;
+async function churn(site, sites) {
+  await site.goto(pageUrl(sites, CHURN_PAGE));
+  await site.locator("#password").fill("Bank-Passwort-1");
+  return site.evaluate(async () => {
+    const box = document.getElementById("churn");
+    const start = performance.now();
+    for (let i = 0; i < 10_000; i++) box.append(document.createElement("span"));
+    // The mutation observers run at the end of the task: waited for, within the time.
+    await Promise.resolve();
+    while (box.firstChild) box.firstChild.remove();
+    await new Promise((resolve) => setTimeout(resolve, 0));
+    return performance.now() - start;
+  });
+}
+
 async function main(out) {
   const scope = sharedScope();
   try {
@@ -72,7 +106,12 @@ async function main(out) {
     const small = await browserWith(scope, 10);
     const large = await browserWith(scope, 10_000);
     const site = await small.context.newPage();
+    const bare = await (await launchBrowser(scope, { extension: false })).context.newPage();
     const samples = {
+      load1000: [],
+      content1000: [],
+      churnWith: [],
+      churnWithout: [],
       popup10: [],
       popup10000: [],
       forHost: [],
@@ -87,6 +126,11 @@ async function main(out) {
       samples.fill10.push(ten.total);
       samples.fill1000.push(thousand.total);
       samples.forHost.push(ten.forHost, thousand.forHost);
+      const loaded = await pageLoad(site, sites, 1000);
+      samples.load1000.push(loaded.load);
+      samples.content1000.push(loaded.content);
+      samples.churnWith.push(await churn(site, sites));
+      samples.churnWithout.push(await churn(bare, sites));
     }
     const m = Object.fromEntries(Object.entries(samples).map(([k, v]) => [k, median(v)]));
     const figure = (key, label, unit, value) => ({
@@ -131,6 +175,19 @@ async function main(out) {
         "keyboard fill, page of 1,000 ÷ 10 inputs",
         "×",
         m.fill1000 / m.fill10,
+      ),
+      figure("page_load_1000", "page load, 1,000 inputs", "ms", m.load1000),
+      figure(
+        "content_share_1000",
+        "content scripts' own time ÷ page load, 1,000 inputs",
+        "%",
+        (100 * m.content1000) / m.load1000,
+      ),
+      figure(
+        "page_churn_ratio",
+        "page script adding and removing 10,000 nodes, with ÷ without the extension",
+        "×",
+        m.churnWith / m.churnWithout,
       ),
     ];
     writeFileSync(out, JSON.stringify({ rounds: ROUNDS, figures }, null, 2) + "\n");

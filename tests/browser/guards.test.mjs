@@ -5,11 +5,13 @@
 import assert from "node:assert/strict";
 import { test } from "node:test";
 import {
+  buttonOf,
   inContentScript,
   openPopup,
   pressFillCommand,
   sharedSite,
   unlock,
+  waitForButton,
   waitForState,
 } from "./harness.mjs";
 
@@ -110,19 +112,10 @@ test("the keyboard command's reason stays on the button for a while, then goes",
     reason: "locked",
     host: "localhost",
   });
-  const badge = () =>
-    worker.evaluate(async () => [
-      await chrome.action.getBadgeText({}),
-      await chrome.action.getTitle({}),
-    ]);
-  const [text, title] = await badge();
+  const [text, title] = await buttonOf(worker, siteTab);
   assert.equal(text, "!");
   assert.match(title, /^Der Tresor ist gesperrt\./);
-  // The browser's own timer clears it; waited for, not slept through.
-  await worker.evaluate(async () => {
-    while ((await chrome.action.getBadgeText({})) !== "") {
-      await new Promise((resolve) => setTimeout(resolve, 50));
-    }
-  });
-  assert.deepEqual(await badge(), ["", "Velkaron Tresor"]);
+  // The worker's own timer clears it; waited for, not slept through.
+  await waitForButton(worker, siteTab, "");
+  assert.deepEqual(await buttonOf(worker, siteTab), ["", "Velkaron Tresor"]);
 });

@@ -143,8 +143,9 @@ export function registerHost(args, vaultPath, env) {
 }
 
 // A fresh profile and XDG folders; velkaron-native registers itself in the profile the way a
-// user registers it for their own browser.
-export async function launchBrowser(t, { vault } = {}) {
+// user registers it for their own browser. With `extension: false` the browser runs without
+// the extension, for the bench's comparison; then there is no `worker`.
+export async function launchBrowser(t, { vault, extension = true } = {}) {
   const dir = newTempDir("browser");
   const profile = path.join(dir, "profile");
   const env = {
@@ -166,8 +167,9 @@ export async function launchBrowser(t, { vault } = {}) {
     env,
     args: [
       ...(process.getuid() === 0 ? ["--no-sandbox"] : []),
-      `--disable-extensions-except=${EXTENSION_DIR}`,
-      `--load-extension=${EXTENSION_DIR}`,
+      ...(extension
+        ? [`--disable-extensions-except=${EXTENSION_DIR}`, `--load-extension=${EXTENSION_DIR}`]
+        : []),
       "--disable-background-networking",
       "--disable-component-update",
       "--disable-sync",
@@ -181,6 +183,7 @@ export async function launchBrowser(t, { vault } = {}) {
     await context.close();
     removeDir(dir);
   });
+  if (!extension) return { context };
   const worker = context.serviceWorkers()[0] ?? (await context.waitForEvent("serviceworker"));
   // Chromium derived the id from the manifest's key; velkaron-native allows only that one.
   if (!worker.url().startsWith(`chrome-extension://${EXTENSION_ID}/`)) {
@@ -319,6 +322,41 @@ export async function inContentScript(context, page, expression) {
     await cdp.detach();
   }
 }
+
+// Types `text` into the field `selector` of a page or frame as a person would: the browser
+// reports it as trusted input of the kind insertText.
+export const typeInto = (scope, selector, text) => scope.locator(selector).fill(text);
+
+// What the extension's button shows for a tab: [badge text, title].
+export const buttonOf = (worker, tabId) =>
+  worker.evaluate(
+    async (id) => [
+      await chrome.action.getBadgeText({ tabId: id }),
+      await chrome.action.getTitle({ tabId: id }),
+    ],
+    tabId,
+  );
+
+// Waits until the button of the tab shows `text` (condition polled in the worker).
+export const waitForButton = (worker, tabId, text) =>
+  worker.evaluate(
+    async ([id, wanted]) => {
+      while ((await chrome.action.getBadgeText({ tabId: id })) !== wanted) {
+        await new Promise((resolve) => setTimeout(resolve, 20));
+      }
+    },
+    [tabId, text],
+  );
+
+// How many reports of a sent form the worker has looked at (a test hook,
+// docs/browser.md#test-hooks), and a wait until it has looked at `count` in all.
+export const sendingsHandled = (worker) => worker.evaluate(() => self.velkaron.sendingsHandled());
+export const waitForSendings = (worker, count) =>
+  worker.evaluate(async (wanted) => {
+    while (self.velkaron.sendingsHandled() < wanted) {
+      await new Promise((resolve) => setTimeout(resolve, 20));
+    }
+  }, count);
 
 // Takes the clean-ups that a test's `t.after` would take, for a browser that the tests of one
 // file share; `close` runs them, the last first.

@@ -13,6 +13,7 @@ const Fillable = vm.runInThisContext(
 const { actionKeepsToTheSite, distance, orderOffers } = await import(
   `${EXTENSION_DIR}/background/host_rule.js`
 );
+const { decide } = await import(`${EXTENSION_DIR}/background/capture.js`);
 const { chooseFrame, createAutofill, fillableFrames } = await import(
   `${EXTENSION_DIR}/background/autofill.js`
 );
@@ -263,4 +264,35 @@ test("a fill naming a login of another host asks no frame for anything", async (
     host: "shop.test",
   });
   assert.deepEqual(browser.sent, []);
+});
+
+test("what a sent form is offered against the logins the vault serves its host", () => {
+  const login = (id, username, password) => ({ id, host: "shop.test", username, password });
+  const stored = [login("a", "erika", "alt-1"), login("b", "max", "alt-2"), login("c", "", "ohne")];
+  const offer = (username, password, current = "") => ({ username, password, current });
+  const cases = [
+    ["the stored login again", offer("erika", "alt-1"), null],
+    ["the same user, another password", offer("erika", "neu"), "update a"],
+    ["another user", offer("lena", "neu"), "save"],
+    ["no user name, like the stored one without", offer("", "neu"), "update c"],
+    ["a change whose current password is stored", offer("max", "neu", "alt-2"), "update b"],
+    [
+      "a change without user name aims by the current password",
+      offer("", "neu", "alt-1"),
+      "update a",
+    ],
+    ["a change to the stored password", offer("erika", "alt-1", "alt-0"), null],
+    ["a change whose current password is of another user", offer("lena", "neu", "alt-1"), "save"],
+  ];
+  for (const [name, sent, expected] of cases) {
+    const decided = decide(sent, stored);
+    const got = decided && `${decided.action}${decided.login ? ` ${decided.login.id}` : ""}`;
+    assert.equal(got, expected, name);
+  }
+  // The first match in the fill's order wins: the exact host before a parent domain.
+  const ordered = [
+    login("exact", "erika", "x"),
+    { ...login("parent", "erika", "y"), host: "test" },
+  ];
+  assert.equal(decide(offer("erika", "z"), ordered).login.id, "exact");
 });

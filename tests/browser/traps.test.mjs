@@ -4,7 +4,7 @@
 // whether it could have read the password.
 import assert from "node:assert/strict";
 import { test } from "node:test";
-import { openPopup, pageUrl, pressFillCommand, sharedSite } from "./harness.mjs";
+import { buttonOf, openPopup, pageUrl, pressFillCommand, sharedSite } from "./harness.mjs";
 
 const USERNAME = "erika@example.org";
 const PASSWORD = "Pferd-Batterie-42";
@@ -107,11 +107,9 @@ test("a password field far below the fold is not filled; the user is told to scr
   const markup = `<div style="height: 3000px"></div><form>${USER}${trapField("")}</form>`;
   assert.deepEqual(await commandOn(markup), { filled: false, reason: "scroll", host: "localhost" });
   assert.equal(await value("trap"), "");
-  assert.equal(await shared.worker.evaluate(() => chrome.action.getBadgeText({})), "!");
-  assert.match(
-    await shared.worker.evaluate(() => chrome.action.getTitle({})),
-    /außerhalb des sichtbaren Bereichs/,
-  );
+  const [text, title] = await buttonOf(shared.worker, shared.siteTab);
+  assert.equal(text, "!");
+  assert.match(title, /außerhalb des sichtbaren Bereichs/);
 });
 
 test("a login form in a 1 × 1 frame of the same origin is not filled", async () => {
