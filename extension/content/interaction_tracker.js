@@ -26,7 +26,9 @@ const InteractionTracker = (() => {
   addEventListener("pointerdown", record, { capture: true, passive: true });
   addEventListener("keydown", record, { capture: true, passive: true });
 
+  const fills = new WeakMap(); // field -> the value the extension's fill left in it
   const keep = (field) => {
+    fills.delete(field);
     ownValues.set(field, field.value);
     for (const listener of valueListeners) listener(field);
   };
@@ -53,7 +55,12 @@ const InteractionTracker = (() => {
       return value !== undefined && value === field.value ? value : null;
     },
     // The extension's fill set this value.
-    filled: keep,
+    filled: (field) => {
+      keep(field);
+      fills.set(field, field.value);
+    },
+    // Whether the field still holds what the extension filled: nothing the user typed.
+    holdsFill: (field) => fills.has(field) && fills.get(field) === field.value,
     // `listener(field)` runs after each value the user or the fill gave a field.
     onOwnValue: (listener) => valueListeners.push(listener),
     measure,

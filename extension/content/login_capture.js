@@ -96,6 +96,11 @@ const LoginCapture = (() => {
   function send(scope) {
     const sending = read(scope);
     if (!sending) return;
+    // A login the extension filled and the user left as it was is the vault's own.
+    const typed = fieldsOf(scope).filter(
+      (field) => field.type === "password" && InteractionTracker.ownValue(field),
+    );
+    if (typed.length > 0 && typed.every(InteractionTracker.holdsFill)) return;
     const key = JSON.stringify(sending);
     if (key === lastSent) return;
     lastSent = key;

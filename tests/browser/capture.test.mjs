@@ -199,7 +199,7 @@ test("a change of password updates the stored login, never by default; Rückgän
   await offerButton("Rückgängig").click();
   await popup.locator("#notice", { hasText: "wiederhergestellt" }).waitFor();
   assert.equal(await filled(), PASSWORD);
-  // Leaving the page the fill had put the new password in offers it again, but no undo.
+  // The undo is spent; leaving a page as the fill left it reports nothing.
   assert.doesNotMatch((await offerInPopup()) ?? "", /Rückgängig/);
   await dismissOffer();
 });
