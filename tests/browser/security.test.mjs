@@ -41,7 +41,7 @@ test(`no fill where it does not belong, in ${BROWSER}`, async (t) => {
   assert.equal((await ask(popup, "put", LOGIN)).ok, true);
 
   await t.test("the keyboard command fills the visible fields, never the traps", async () => {
-    assert.equal(await pressFillCommand(session, siteTab), 1);
+    assert.deepEqual(await pressFillCommand(session, siteTab), { filled: true });
     assert.deepEqual(await loginFields(site), FILLED);
   });
 
@@ -57,7 +57,7 @@ test(`no fill where it does not belong, in ${BROWSER}`, async (t) => {
     });
     // The command's own path still works afterwards, so the empty fields were not a fluke.
     assert.deepEqual(await loginFields(site), EMPTY_LOGIN_PAGE);
-    assert.equal(await pressFillCommand(session, siteTab), 1);
+    assert.deepEqual(await pressFillCommand(session, siteTab), { filled: true });
   });
 
   await t.test("a page over http is not filled, not even when asked by entry id", async () => {
@@ -71,8 +71,8 @@ test(`no fill where it does not belong, in ${BROWSER}`, async (t) => {
       siteTab,
       entryId,
     );
-    assert.deepEqual(refused, { ok: false, error: "Autofill nur über HTTPS" });
-    assert.equal(await pressFillCommand(session, siteTab), 0);
+    assert.deepEqual([refused.data.filled, refused.data.reason], [false, "not-https"]);
+    assert.equal((await pressFillCommand(session, siteTab)).filled, false);
     assert.deepEqual(await loginFields(site), EMPTY_LOGIN_PAGE);
     await plainPopup.close();
   });
@@ -86,7 +86,7 @@ test(`no fill where it does not belong, in ${BROWSER}`, async (t) => {
         frames[id] = await frameOf(site, id);
         await frames[id].waitForSelector("#password");
       }
-      assert.equal(await pressFillCommand(session, siteTab), 1);
+      assert.deepEqual(await pressFillCommand(session, siteTab), { filled: true });
       assert.deepEqual(await loginFields(frames["same-origin"]), FILLED);
       assert.deepEqual(await loginFields(frames["cross-origin"]), EMPTY_LOGIN_PAGE);
       assert.deepEqual(await loginFields(frames.sandboxed), EMPTY_LOGIN_PAGE);

@@ -151,7 +151,7 @@ test(`the extension in ${BROWSER}`, async (t) => {
     await waitForState(popup, "locked");
     // Not a reload: Firefox would put back what the fields held.
     await site.goto(`${sites.https}/login.html`);
-    assert.equal(await pressFillCommand(session, siteTab), 0);
+    assert.equal((await pressFillCommand(session, siteTab)).filled, false);
     assert.deepEqual(await loginFields(site), EMPTY_LOGIN_PAGE);
   });
 
