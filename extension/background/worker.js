@@ -18,6 +18,7 @@ const POPUP_OPERATIONS = new Set([
   "unlock",
   "unlock-recovery",
   "change-password",
+  "reset-password",
   "lock",
   "put",
   "list",

@@ -1,4 +1,5 @@
-// Creating, unlocking, locking the vault and changing its master password.
+// Creating, unlocking, locking the vault and changing its master password, or setting a new
+// one with the recovery code.
 import { CLIPBOARD_CLEAR_SECONDS } from "../shared/constants.js";
 import { copyRecoveryCode, request } from "./api.js";
 import { attempt, byId, notify, onSubmit, showViews } from "./ui.js";
@@ -34,10 +35,22 @@ export function wireVaultViews(refresh) {
     await request("unlock", { password });
     await refresh();
   });
+  // A user who needed the code has lost the master password: the recovery ends in a new one.
+  // The code is kept only in this page until then, as reset-password needs it once more.
+  let recoveryCode = "";
   onSubmit(byId("recovery-form"), async ({ code }) => {
     await request("unlock-recovery", { code });
+    recoveryCode = code;
     await refresh();
-    notify("Mit dem Wiederherstellungscode entsperrt. Ändern Sie bei Bedarf das Master-Passwort.");
+    showViews(["reset-view"]);
+    notify("Mit dem Wiederherstellungscode entsperrt. Legen Sie ein neues Master-Passwort fest.");
+  });
+  onSubmit(byId("reset-form"), async ({ new_password: newPassword, repeat }) => {
+    requireRepeat(newPassword, repeat);
+    await request("reset-password", { code: recoveryCode, new_password: newPassword });
+    recoveryCode = "";
+    await refresh();
+    notify("Neues Master-Passwort gesetzt.");
   });
   byId("lock").addEventListener("click", () =>
     attempt(async () => {
