@@ -5,8 +5,16 @@
 import { mkdtempSync, readFileSync, rmSync } from "node:fs";
 import { tmpdir } from "node:os";
 import path from "node:path";
+import { after, before } from "node:test";
 import puppeteer from "puppeteer-core";
-import { EXTENSION_DIR, EXTENSION_ID, registerHost } from "./harness.mjs";
+import {
+  EXTENSION_DIR,
+  EXTENSION_ID,
+  MASTER,
+  makeVault,
+  registerHost,
+  startSites,
+} from "./fixtures.mjs";
 
 export const BROWSER = process.env.VELKARON_BROWSER ?? "chromium";
 
@@ -45,6 +53,7 @@ async function launchChromium(dir, env, vaultPath) {
       `--load-extension=${EXTENSION_DIR}`,
       "--disable-gpu",
       "--disable-quic",
+      "--host-resolver-rules=MAP * 127.0.0.1",
     ],
   });
   const base = `chrome-extension://${EXTENSION_ID}/`;
@@ -80,6 +89,8 @@ async function launchFirefox(dir, env, vaultPath, prefs) {
       "extensions.webextensions.uuids": JSON.stringify({ [GECKO_ID]: FIREFOX_EXTENSION_UUID }),
       // A page may read the clipboard without a paste prompt, as the tests need.
       "dom.events.testing.asyncClipboard": true,
+      // Every host name is the test server, as Chromium's --host-resolver-rules makes it.
+      "network.dns.forceResolve": "127.0.0.1",
       ...prefs,
     },
   });
@@ -169,11 +180,16 @@ export async function launchExtension(t, { vault, prefs = {} } = {}) {
       if (url) await page.goto(url);
       return page;
     },
+    // A page of the extension (`file` under extension/) in a new tab.
+    async openExtensionPage(file) {
+      const page = await browser.newPage();
+      await launched.openPage(page, base + file);
+      return page;
+    },
     // The popup page, opened as a tab that acts on `targetTabId`.
     async openPopup(targetTabId) {
-      const page = await browser.newPage();
       const query = targetTabId === undefined ? "" : `?tab=${targetTabId}`;
-      await launched.openPage(page, `${base}popup/popup.html${query}`);
+      const page = await session.openExtensionPage(`popup/popup.html${query}`);
       await page.waitForSelector("#state[data-state]");
       return page;
     },
@@ -254,11 +270,169 @@ export const EMPTY_LOGIN_PAGE = {
   "decoy-tiny": "",
 };
 
-// Runs the keyboard command's handler for a tab, as the browser would on the key press.
+// Runs the keyboard command's handler for a tab, as the browser would on the key press (a test
+// hook, docs/browser.md#test-hooks); resolves with the fill's result.
 export function pressFillCommand(session, tabId) {
   return session.inBackground(
     async (background, id) =>
       background.velkaron.onCommand("fill-login", await background.chrome.tabs.get(id)),
     tabId,
   );
+}
+
+// Takes the clean-ups that a test's `t.after` would take, for a browser that the tests of one
+// file share; `close` runs them, the last first.
+function sharedScope() {
+  const jobs = [];
+  return {
+    after: (job) => jobs.push(job),
+    close: async () => {
+      while (jobs.length > 0) await jobs.pop()();
+    },
+  };
+}
+
+// The site's login page in a new tab, and a popup acting on it: `shared` gains `site`,
+// `siteTab` and `popup`.
+export async function openSite(shared) {
+  const { session, sites } = shared;
+  const site = await session.newPage(`${sites.https}/login.html`);
+  const siteTab = await session.tabIdOf(site);
+  Object.assign(shared, { site, siteTab, popup: await session.openPopup(siteTab) });
+}
+
+// For the tests of one file: one browser, on a vault made with `logins` (without them, on no
+// vault yet), and unless `site` is false, openSite's pages, the popup unlocked when asked.
+// The object is filled in before the first test.
+export function sharedSession({ logins, unlocked = false, site = true, prefs } = {}) {
+  const scope = sharedScope();
+  const shared = {};
+  before(async () => {
+    const sites = await startSites(scope);
+    const vault = logins ? await makeVault(scope, logins) : {};
+    const session = await launchExtension(scope, { vault: vault.vaultPath, prefs });
+    Object.assign(shared, vault, { session, sites });
+    if (site) await openSite(shared);
+    if (unlocked) await unlock(shared.popup);
+  });
+  after(() => scope.close());
+  return shared;
+}
+
+// Types `text` into the field `selector` of a page or frame as a person would: the browser
+// reports it as trusted input of the kind insertText.
+export const typeInto = (scope, selector, text) => scope.locator(selector).fill(text);
+
+export const valueOf = (scope, selector) => scope.$eval(selector, (field) => field.value);
+
+// The document of the frame element `#id` in a page or frame, once it holds `ready`.
+export async function frameOf(scope, id, ready = "#password") {
+  const frame = await (await scope.waitForSelector(`#${id}`)).contentFrame();
+  await frame.waitForSelector(ready);
+  return frame;
+}
+
+// Loads the page anew and waits for the new document (an extension page's load is not
+// reported in Firefox).
+export async function reload(page) {
+  await page.evaluate(() => {
+    window.replaced = true;
+    setTimeout(() => location.reload());
+  });
+  await page.waitForFunction(
+    () => !window.replaced && document.readyState === "complete",
+    POLLING,
+  );
+}
+
+// Waits until the page's address matches `pattern`, across navigations.
+export const waitForUrl = (page, pattern) =>
+  page.waitForFunction(
+    (source) => new RegExp(source).test(location.href),
+    POLLING,
+    pattern.source,
+  );
+
+export const waitForState = (popup, state) =>
+  popup.waitForSelector(`#state[data-state="${state}"]`);
+
+// Unlocks through the popup's form, unless the vault is unlocked already.
+export async function unlock(popup, password = MASTER) {
+  await popup.waitForSelector("#state[data-state]");
+  if ((await popup.$eval("#state", (state) => state.dataset.state)) === "unlocked") return;
+  await typeInto(popup, "#unlock-form [name=password]", password);
+  await popup.click("#unlock-form button[type=submit]");
+  await waitForState(popup, "unlocked");
+}
+
+// One request to the host as the extension's pages send it; resolves with the answer.
+export const ask = (page, op, members = {}) =>
+  page.evaluate(
+    (operation, fields) =>
+      chrome.runtime.sendMessage({ type: "velkaron:request", op: operation, members: fields }),
+    op,
+    members,
+  );
+
+// What the extension's button shows for a tab: [badge text, title].
+export const buttonOf = (session, tabId) =>
+  session.inBackground(
+    async (background, id) => [
+      await background.chrome.action.getBadgeText({ tabId: id }),
+      await background.chrome.action.getTitle({ tabId: id }),
+    ],
+    tabId,
+  );
+
+// Waits until the button of the tab shows `text` (condition polled in the background).
+export const waitForButton = (session, tabId, text) =>
+  session.inBackground(
+    async (background, [id, wanted]) => {
+      while ((await background.chrome.action.getBadgeText({ tabId: id })) !== wanted) {
+        await new Promise((resolve) => setTimeout(resolve, 20));
+      }
+    },
+    [tabId, text],
+  );
+
+// How many reports of a sent form the background has looked at (a test hook,
+// docs/browser.md#test-hooks), and a wait until it has looked at `count` in all.
+export const sendingsHandled = (session) =>
+  session.inBackground((background) => background.velkaron.sendingsHandled());
+export const waitForSendings = (session, count) =>
+  session.inBackground(async (background, wanted) => {
+    while (background.velkaron.sendingsHandled() < wanted) {
+      await new Promise((resolve) => setTimeout(resolve, 20));
+    }
+  }, count);
+
+// Chromium only: Firefox offers no protocol to reach a content script's world.
+export const CHROMIUM_ONLY =
+  BROWSER !== "chromium" && "only Chromium's DevTools protocol reaches a content script's world";
+
+// Runs `expression` (the source of an async function of no arguments) in the isolated world
+// of the extension's content scripts in the page's top frame, through the DevTools protocol,
+// as a content script would run it; resolves with its result.
+export async function inContentScript(page, expression) {
+  const cdp = await page.createCDPSession();
+  try {
+    const contexts = [];
+    cdp.on("Runtime.executionContextCreated", ({ context }) => contexts.push(context));
+    await cdp.send("Runtime.enable");
+    const world =
+      contexts.find(
+        (c) => c.auxData?.type === "isolated" && c.origin === `chrome-extension://${EXTENSION_ID}`,
+      ) ?? contexts.find((c) => c.auxData?.type === "isolated" && c.name === "Velkaron Tresor");
+    if (!world) throw new Error("no content script world in the page");
+    const { result, exceptionDetails } = await cdp.send("Runtime.evaluate", {
+      expression: `(${expression})()`,
+      contextId: world.id,
+      awaitPromise: true,
+      returnByValue: true,
+    });
+    if (exceptionDetails) throw new Error(exceptionDetails.exception?.description);
+    return result.value;
+  } finally {
+    await cdp.detach();
+  }
 }

@@ -1,6 +1,6 @@
-// Starts what the browser tests need: login pages over HTTPS (self-signed, made here with
-// openssl) and HTTP, and a real headless Chromium with a fresh profile that has the extension
-// loaded and velkaron-native registered for a temporary vault.
+// What the browser tests need beside the browser (browsers.mjs): login pages over HTTPS
+// (self-signed, made here with openssl) and HTTP, vaults made through the line host, and the
+// velkaron-native processes the browser started.
 import { execFileSync, spawn } from "node:child_process";
 import { mkdtempSync, readFileSync, readdirSync, rmSync } from "node:fs";
 import http from "node:http";
@@ -8,8 +8,6 @@ import https from "node:https";
 import { tmpdir } from "node:os";
 import path from "node:path";
 import { fileURLToPath } from "node:url";
-import { after, before } from "node:test";
-import { chromium } from "playwright-core";
 
 const HERE = path.dirname(fileURLToPath(import.meta.url));
 export const EXTENSION_DIR = path.resolve(HERE, "../../extension");
@@ -17,7 +15,6 @@ export const EXTENSION_ID = readFileSync(
   path.join(EXTENSION_DIR, "extension-id.txt"),
   "utf8",
 ).trim();
-const CHROMIUM = "/usr/lib/chromium/chromium";
 
 // Set by ctest (tests/CMakeLists.txt) to the binaries of the build under test.
 export function binary(variable) {
@@ -26,12 +23,9 @@ export function binary(variable) {
   return file;
 }
 
-const newTempDir = (prefix) => mkdtempSync(path.join(tmpdir(), `velkaron-${prefix}-`));
-const removeDir = (dir) => rmSync(dir, { recursive: true, force: true });
-
 export function tempDir(t, prefix) {
-  const dir = newTempDir(prefix);
-  t.after(() => removeDir(dir));
+  const dir = mkdtempSync(path.join(tmpdir(), `velkaron-${prefix}-`));
+  t.after(() => rmSync(dir, { recursive: true, force: true }));
   return dir;
 }
 
@@ -142,76 +136,6 @@ export function registerHost(args, vaultPath, env) {
   });
 }
 
-// A fresh profile and XDG folders; velkaron-native registers itself in the profile the way a
-// user registers it for their own browser. With `extension: false` the browser runs without
-// the extension, for the bench's comparison; then there is no `worker`.
-export async function launchBrowser(t, { vault, extension = true } = {}) {
-  const dir = newTempDir("browser");
-  const profile = path.join(dir, "profile");
-  const env = {
-    ...process.env,
-    XDG_CONFIG_HOME: path.join(dir, "config"),
-    XDG_DATA_HOME: path.join(dir, "data"),
-  };
-  const vaultPath = vault ?? path.join(dir, "tresor.json");
-  registerHost(
-    ["--browser", "chromium", "--manifest-dir", path.join(profile, "NativeMessagingHosts")],
-    vaultPath,
-    env,
-  );
-
-  const context = await chromium.launchPersistentContext(profile, {
-    executablePath: CHROMIUM,
-    headless: true,
-    ignoreHTTPSErrors: true,
-    env,
-    args: [
-      ...(process.getuid() === 0 ? ["--no-sandbox"] : []),
-      ...(extension
-        ? [`--disable-extensions-except=${EXTENSION_DIR}`, `--load-extension=${EXTENSION_DIR}`]
-        : []),
-      "--disable-background-networking",
-      "--disable-component-update",
-      "--disable-sync",
-      "--no-first-run",
-      "--disable-gpu",
-      "--disable-quic",
-      "--host-resolver-rules=MAP * 127.0.0.1",
-    ],
-  });
-  t.after(async () => {
-    await context.close();
-    removeDir(dir);
-  });
-  if (!extension) return { context };
-  const worker = context.serviceWorkers()[0] ?? (await context.waitForEvent("serviceworker"));
-  // Chromium derived the id from the manifest's key; velkaron-native allows only that one.
-  if (!worker.url().startsWith(`chrome-extension://${EXTENSION_ID}/`)) {
-    throw new Error(`the extension runs as ${worker.url()}, not as ${EXTENSION_ID}`);
-  }
-  return { context, worker, vaultPath, configHome: env.XDG_CONFIG_HOME };
-}
-
-// The browser's tab id of a Playwright page.
-export async function tabIdOf(worker, page) {
-  const url = page.url();
-  const id = await worker.evaluate(async (wanted) => {
-    const tabs = await chrome.tabs.query({});
-    return tabs.find((tab) => tab.url === wanted)?.id;
-  }, url);
-  if (id === undefined) throw new Error(`no tab shows ${url}`);
-  return id;
-}
-
-// The popup page, opened as a tab that acts on `targetTabId`.
-export async function openPopup(context, targetTabId) {
-  const page = await context.newPage();
-  const query = targetTabId === undefined ? "" : `?tab=${targetTabId}`;
-  await page.goto(`chrome-extension://${EXTENSION_ID}/popup/popup.html${query}`);
-  await page.locator("#state[data-state]").waitFor();
-  return page;
-}
-
 // The pids of the velkaron-native processes started for the browser with this XDG config
 // folder, found through /proc.
 export function nativeHostPids(nativeBinary, configHome) {
@@ -274,119 +198,3 @@ export async function makeVault(t, logins) {
   return { vaultPath, password: MASTER, recoveryCode: responses[0].data.recoveryCode };
 }
 
-export async function waitForState(popup, state) {
-  await popup.locator(`#state[data-state="${state}"]`).waitFor();
-}
-
-// Unlocks through the popup's form, unless the vault is unlocked already.
-export async function unlock(popup, password = MASTER) {
-  await popup.locator("#state[data-state]").waitFor();
-  if ((await popup.locator("#state").getAttribute("data-state")) === "unlocked") return;
-  await popup.fill("#unlock-form [name=password]", password);
-  await popup.click("#unlock-form button[type=submit]");
-  await waitForState(popup, "unlocked");
-}
-
-// Runs the keyboard command's handler for a tab, as Chromium would on the key press (a test
-// hook, docs/browser.md#test-hooks); resolves with the fill's result.
-export function pressFillCommand(worker, tabId) {
-  return worker.evaluate(
-    async (id) => self.velkaron.onCommand("fill-login", await chrome.tabs.get(id)),
-    tabId,
-  );
-}
-
-// Runs `expression` (the source of an async function of no arguments) in the isolated world
-// of the extension's content scripts in the page's top frame, through the DevTools protocol,
-// as a content script would run it; resolves with its result.
-export async function inContentScript(context, page, expression) {
-  const cdp = await context.newCDPSession(page);
-  try {
-    const contexts = [];
-    cdp.on("Runtime.executionContextCreated", ({ context: created }) => contexts.push(created));
-    await cdp.send("Runtime.enable");
-    const world =
-      contexts.find(
-        (c) => c.auxData?.type === "isolated" && c.origin === `chrome-extension://${EXTENSION_ID}`,
-      ) ?? contexts.find((c) => c.auxData?.type === "isolated" && c.name === "Velkaron Tresor");
-    if (!world) throw new Error("no content script world in the page");
-    const { result, exceptionDetails } = await cdp.send("Runtime.evaluate", {
-      expression: `(${expression})()`,
-      contextId: world.id,
-      awaitPromise: true,
-      returnByValue: true,
-    });
-    if (exceptionDetails) throw new Error(exceptionDetails.exception?.description);
-    return result.value;
-  } finally {
-    await cdp.detach();
-  }
-}
-
-// Types `text` into the field `selector` of a page or frame as a person would: the browser
-// reports it as trusted input of the kind insertText.
-export const typeInto = (scope, selector, text) => scope.locator(selector).fill(text);
-
-// What the extension's button shows for a tab: [badge text, title].
-export const buttonOf = (worker, tabId) =>
-  worker.evaluate(
-    async (id) => [
-      await chrome.action.getBadgeText({ tabId: id }),
-      await chrome.action.getTitle({ tabId: id }),
-    ],
-    tabId,
-  );
-
-// Waits until the button of the tab shows `text` (condition polled in the worker).
-export const waitForButton = (worker, tabId, text) =>
-  worker.evaluate(
-    async ([id, wanted]) => {
-      while ((await chrome.action.getBadgeText({ tabId: id })) !== wanted) {
-        await new Promise((resolve) => setTimeout(resolve, 20));
-      }
-    },
-    [tabId, text],
-  );
-
-// How many reports of a sent form the worker has looked at (a test hook,
-// docs/browser.md#test-hooks), and a wait until it has looked at `count` in all.
-export const sendingsHandled = (worker) => worker.evaluate(() => self.velkaron.sendingsHandled());
-export const waitForSendings = (worker, count) =>
-  worker.evaluate(async (wanted) => {
-    while (self.velkaron.sendingsHandled() < wanted) {
-      await new Promise((resolve) => setTimeout(resolve, 20));
-    }
-  }, count);
-
-// Takes the clean-ups that a test's `t.after` would take, for a browser that the tests of one
-// file share; `close` runs them, the last first.
-export function sharedScope() {
-  const jobs = [];
-  return {
-    after: (job) => jobs.push(job),
-    close: async () => {
-      while (jobs.length > 0) await jobs.pop()();
-    },
-  };
-}
-
-// For the tests of one file: one browser on a vault made with `logins`, a tab showing the
-// site's login page and a popup acting on it, unlocked when asked. The object is filled in
-// before the first test.
-export function sharedSite(logins, { unlocked = false } = {}) {
-  const scope = sharedScope();
-  const shared = {};
-  before(async () => {
-    const sites = await startSites(scope);
-    const vault = await makeVault(scope, logins);
-    const browser = await launchBrowser(scope, { vault: vault.vaultPath });
-    const site = await browser.context.newPage();
-    await site.goto(`${sites.https}/login.html`);
-    const siteTab = await tabIdOf(browser.worker, site);
-    const popup = await openPopup(browser.context, siteTab);
-    if (unlocked) await unlock(popup);
-    Object.assign(shared, browser, vault, { sites, site, siteTab, popup });
-  });
-  after(() => scope.close());
-  return shared;
-}
