@@ -1,6 +1,6 @@
 // The management page's part for saving logins: the switch that turns the offers off and the
-// hosts that are never offered a save ("Nie für diese Seite"), each removable. A module of its
-// own, mounted into an element of whichever page includes it.
+// hosts that are never offered a save ("Nie für diese Seite"), each removable. These are the
+// extension's settings, not the vault's: shown whether the vault is locked or not.
 import {
   captureEnabled,
   neverHosts,

@@ -1,5 +1,7 @@
-// The management page: import of a browser's or password manager's CSV export and export of
-// every login as CSV. A tab of its own, since Firefox closes a popup when a file chooser opens.
+// The management page: import of a browser's or password manager's CSV export, export of
+// every login as CSV, and the settings for saving logins. A tab of its own, since Firefox closes
+// a popup when a file chooser opens.
+import { mountCaptureSettings } from "./capture_settings.js";
 
 // The largest file the host imports; checked here before anything is sent.
 const MAX_IMPORT_BYTES = 16 * 1024 * 1024;
@@ -135,3 +137,4 @@ byId("export-form").addEventListener("submit", (event) => {
 });
 
 attempt(showState);
+mountCaptureSettings(byId("capture-settings"));
