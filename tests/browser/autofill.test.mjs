@@ -5,6 +5,7 @@ import assert from "node:assert/strict";
 import { test } from "node:test";
 import {
   BROWSER,
+  click,
   clickButton,
   sharedSession,
   typeInto,
@@ -31,14 +32,14 @@ test("another login is edited and deleted; the list follows", async () => {
   await typeInto(popup, "#editor-form [name=host]", "konto.example.org");
   await typeInto(popup, "#editor-form [name=username]", "erika");
   await typeInto(popup, "#editor-form [name=password]", "altes-passwort");
-  await popup.click("#editor-form button[type=submit]");
+  await click(popup, "#editor-form button[type=submit]");
   await waitForText(popup, "#list-count", /^2$/);
   await clickButton(popup, "#list-rows li:first-child", "Bearbeiten");
   await waitForText(popup, "#editor-heading", /^Anmeldung bearbeiten$/);
   assert.equal(await valueOf(popup, "#editor-form [name=password]"), "altes-passwort");
   await typeInto(popup, "#editor-form [name=username]", "erika.m");
   await typeInto(popup, "#editor-form [name=password]", "neues-passwort");
-  await popup.click("#editor-form button[type=submit]");
+  await click(popup, "#editor-form button[type=submit]");
   await waitForText(popup, "#notice", /^Anmeldung geändert\.$/);
   // Changed in place: still two logins, the edited one under its new user name.
   await waitForText(popup, "#list-rows li:first-child", /erika\.m · konto\.example\.org/);
@@ -99,16 +100,16 @@ test(
 
 test("the master password changes; the old one no longer unlocks", async () => {
   const { popup } = shared;
-  await popup.click("#account-view summary");
+  await click(popup, "#account-view summary");
   await typeInto(popup, "#change-form [name=password]", MASTER);
   await typeInto(popup, "#change-form [name=new_password]", NEW_MASTER);
   await typeInto(popup, "#change-form [name=repeat]", NEW_MASTER);
-  await popup.click("#change-form button[type=submit]");
+  await click(popup, "#change-form button[type=submit]");
   await waitForText(popup, "#notice", /^Master-Passwort geändert\.$/);
-  await popup.click("#lock");
+  await click(popup, "#lock");
   await waitForState(popup, "locked");
   await typeInto(popup, "#unlock-form [name=password]", MASTER);
-  await popup.click("#unlock-form button[type=submit]");
+  await click(popup, "#unlock-form button[type=submit]");
   await waitForText(popup, "#notice", /Falsches Master-Passwort/);
   await unlock(popup, NEW_MASTER);
 });

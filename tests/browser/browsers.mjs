@@ -2,7 +2,7 @@
 // puppeteer-core (CDP for Chromium, WebDriver BiDi for Firefox), so that a test is written
 // once and runs in both. The browser comes from VELKARON_BROWSER ("chromium", the default, or
 // "firefox"), which ctest sets per entry.
-import { mkdtempSync, readFileSync, rmSync } from "node:fs";
+import { mkdirSync, mkdtempSync, readFileSync, rmSync } from "node:fs";
 import { tmpdir } from "node:os";
 import path from "node:path";
 import { after, before } from "node:test";
@@ -31,7 +31,7 @@ const EXECUTABLES = {
   firefox: "/usr/lib/firefox-esr/firefox-esr",
 };
 
-async function launchChromium(dir, env, vaultPath) {
+async function launchChromium(dir, env, vaultPath, downloadBehavior) {
   const profile = path.join(dir, "profile");
   // In the profile's own folder, the way a user registers it for their own browser.
   registerHost(
@@ -46,6 +46,7 @@ async function launchChromium(dir, env, vaultPath) {
     acceptInsecureCerts: true,
     userDataDir: profile,
     env,
+    downloadBehavior,
     ignoreDefaultArgs: ["--disable-extensions"],
     args: [
       ...(process.getuid() === 0 ? ["--no-sandbox"] : []),
@@ -75,7 +76,7 @@ async function launchChromium(dir, env, vaultPath) {
   };
 }
 
-async function launchFirefox(dir, env, vaultPath, prefs) {
+async function launchFirefox(env, vaultPath, downloadBehavior, prefs) {
   // Where Firefox looks first: ~/.mozilla/native-messaging-hosts/, under a HOME of the test's.
   registerHost(["--browser", "firefox"], vaultPath, env);
   const browser = await puppeteer.launch({
@@ -83,6 +84,7 @@ async function launchFirefox(dir, env, vaultPath, prefs) {
     executablePath: EXECUTABLES.firefox,
     headless: true,
     acceptInsecureCerts: true,
+    downloadBehavior,
     // WebDriver navigates to an extension's pages only when allowed to reach privileged ones.
     env: { ...env, MOZ_REMOTE_ALLOW_SYSTEM_ACCESS: "1" },
     extraPrefsFirefox: {
@@ -153,16 +155,21 @@ export async function launchExtension(t, { vault, prefs = {} } = {}) {
     XDG_DATA_HOME: path.join(dir, "data"),
   };
   const vaultPath = vault ?? path.join(dir, "tresor.json");
+  const downloads = path.join(dir, "downloads");
+  mkdirSync(downloads);
+  const downloadBehavior = { policy: "allow", downloadPath: downloads };
   const launched =
     BROWSER === "firefox"
-      ? await launchFirefox(dir, env, vaultPath, prefs)
-      : await launchChromium(dir, env, vaultPath);
+      ? await launchFirefox(env, vaultPath, downloadBehavior, prefs)
+      : await launchChromium(dir, env, vaultPath, downloadBehavior);
   const { browser, base } = launched;
   let closed = false;
   const session = {
     browser,
     vaultPath,
     configHome: env.XDG_CONFIG_HOME,
+    // Where the browser saves downloads.
+    downloads,
     // What the browser is to start velkaron-native with, after the program's path.
     hostArguments: launched.hostArguments,
     extensionUrl: (file) => base + file,
@@ -250,6 +257,7 @@ export async function clickButton(page, scope, label) {
     scope,
     label,
   );
+  await toFront(page);
   await handle.asElement().click();
 }
 
@@ -319,9 +327,31 @@ export function sharedSession({ logins, unlocked = false, site = true, prefs } =
   return shared;
 }
 
+// Puppeteer's clicks and typing wait for the page to render, which a tab behind another does
+// not: the page (or the frame's page) comes to the front first, as for a person.
+const toFront = (scope) => (scope.mainFrame ? scope : scope.page()).bringToFront();
+
+// Clicks `selector` in a page or frame as a person would.
+export async function click(scope, selector, options) {
+  await toFront(scope);
+  await scope.click(selector, options);
+}
+
 // Types `text` into the field `selector` of a page or frame as a person would: the browser
 // reports it as trusted input of the kind insertText.
-export const typeInto = (scope, selector, text) => scope.locator(selector).fill(text);
+export async function typeInto(scope, selector, text) {
+  await toFront(scope);
+  await scope.locator(selector).fill(text);
+}
+
+// Waits until the element `selector` is hidden (or shown) by its `hidden` attribute.
+export const waitForHidden = (page, selector, hidden = true) =>
+  page.waitForFunction(
+    (sel, wanted) => document.querySelector(sel)?.hidden === wanted,
+    POLLING,
+    selector,
+    hidden,
+  );
 
 export const valueOf = (scope, selector) => scope.$eval(selector, (field) => field.value);
 
@@ -339,19 +369,12 @@ export async function reload(page) {
     window.replaced = true;
     setTimeout(() => location.reload());
   });
-  await page.waitForFunction(
-    () => !window.replaced && document.readyState === "complete",
-    POLLING,
-  );
+  await page.waitForFunction(() => !window.replaced && document.readyState === "complete", POLLING);
 }
 
 // Waits until the page's address matches `pattern`, across navigations.
 export const waitForUrl = (page, pattern) =>
-  page.waitForFunction(
-    (source) => new RegExp(source).test(location.href),
-    POLLING,
-    pattern.source,
-  );
+  page.waitForFunction((source) => new RegExp(source).test(location.href), POLLING, pattern.source);
 
 export const waitForState = (popup, state) =>
   popup.waitForSelector(`#state[data-state="${state}"]`);
@@ -361,7 +384,7 @@ export async function unlock(popup, password = MASTER) {
   await popup.waitForSelector("#state[data-state]");
   if ((await popup.$eval("#state", (state) => state.dataset.state)) === "unlocked") return;
   await typeInto(popup, "#unlock-form [name=password]", password);
-  await popup.click("#unlock-form button[type=submit]");
+  await click(popup, "#unlock-form button[type=submit]");
   await waitForState(popup, "unlocked");
 }
 

@@ -5,7 +5,7 @@ import { createHash, createPublicKey } from "node:crypto";
 import { readFileSync } from "node:fs";
 import path from "node:path";
 import { test } from "node:test";
-import { EXTENSION_DIR, EXTENSION_ID } from "./harness.mjs";
+import { EXTENSION_DIR, EXTENSION_ID } from "./fixtures.mjs";
 
 test("extension-id.txt holds the id derived from the manifest's key", () => {
   const manifest = JSON.parse(readFileSync(path.join(EXTENSION_DIR, "manifest.json"), "utf8"));

@@ -197,4 +197,3 @@ export async function makeVault(t, logins) {
   if (status !== 0 || failed) throw new Error(`vault not made: ${JSON.stringify(failed)}`);
   return { vaultPath, password: MASTER, recoveryCode: responses[0].data.recoveryCode };
 }
-

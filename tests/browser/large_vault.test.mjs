@@ -6,8 +6,8 @@ import assert from "node:assert/strict";
 import { execFileSync } from "node:child_process";
 import path from "node:path";
 import { test } from "node:test";
-import { BROWSER, clickButton, launchExtension, waitForText } from "./browsers.mjs";
-import { binary, tempDir } from "./harness.mjs";
+import { BROWSER, click, clickButton, launchExtension, waitForText } from "./browsers.mjs";
+import { binary, tempDir } from "./fixtures.mjs";
 
 const COUNT = 10_000;
 
@@ -19,7 +19,7 @@ test(`a vault of 10,000 logins lists and searches in the popup of ${BROWSER}`, a
   const session = await launchExtension(t, { vault });
   const popup = await session.openPopup();
   await popup.locator("#unlock-form [name=password]").fill(opens.password);
-  await popup.click("#unlock-form button[type=submit]");
+  await click(popup, "#unlock-form button[type=submit]");
   await waitForText(popup, "#list-count", new RegExp(`^${COUNT}$`));
   assert.equal(
     await popup.$eval("#state", (state) => state.textContent),
@@ -49,7 +49,7 @@ test(`a vault of 10,000 logins lists and searches in the popup of ${BROWSER}`, a
   await popup.locator("#list-search").fill("site99");
   await waitForText(popup, "#list-count", new RegExp(`^111 von ${COUNT}$`));
   // Emptied as a user would: filling in nothing types nothing.
-  await popup.click("#list-search", { count: 3 });
+  await click(popup, "#list-search", { count: 3 });
   await popup.keyboard.press("Backspace");
   await waitForText(popup, "#list-count", new RegExp(`^${COUNT}$`));
 });

@@ -3,7 +3,8 @@
 // through `for-host` itself.
 import assert from "node:assert/strict";
 import { test } from "node:test";
-import { askLineHost, MASTER, openPopup, pressFillCommand, sharedSite } from "./harness.mjs";
+import { pressFillCommand, sharedSession, valueOf, waitForText } from "./browsers.mjs";
+import { askLineHost, MASTER } from "./fixtures.mjs";
 
 // In this order in the file: the parent domain before the exact host of x.shop.test.
 const LOGINS = [
@@ -13,19 +14,32 @@ const LOGINS = [
   { host: "0.0.1", username: "kurz-nutzer", password: "kurz-geheim" },
 ];
 
-const shared = sharedSite(LOGINS, { unlocked: true });
+const shared = sharedSession({ logins: LOGINS, unlocked: true });
 
 // What the popup offers on the page of `host`, top to bottom.
 async function offeredOn(host) {
-  const { context, site, sites, siteTab } = shared;
+  const { session, site, sites, siteTab } = shared;
   await site.goto(`https://${host}:${sites.port}/login.html`);
-  const popup = await openPopup(context, siteTab);
+  const popup = await session.openPopup(siteTab);
   // The host, the reason and the offers are shown at once.
-  await popup.locator("#site-host", { hasText: `(${host})` }).waitFor();
-  const offers = await popup.locator("#site-logins li span").allTextContents();
-  const reason = await popup.locator("#site-reason").textContent();
+  await waitForText(popup, "#site-host", new RegExp(`\\(${host.replaceAll(".", "\\.")}\\)`));
+  const offers = await popup.$$eval("#site-logins li span", (spans) =>
+    spans.map((span) => span.textContent),
+  );
+  const reason = await popup.$eval("#site-reason", (element) => element.textContent);
   await popup.close();
   return { offers, reason };
+}
+
+// The keyboard command on the site's tab, and what it put into the page.
+async function commandFills() {
+  const { session, site, siteTab } = shared;
+  const result = await pressFillCommand(session, siteTab);
+  return {
+    result,
+    username: await valueOf(site, "#username"),
+    password: await valueOf(site, "#password"),
+  };
 }
 
 test("a sibling subdomain is not offered the login of www.", async () => {
@@ -33,9 +47,11 @@ test("a sibling subdomain is not offered the login of www.", async () => {
     offers: ["shop-nutzer"],
     reason: "",
   });
-  assert.deepEqual(await pressFillCommand(shared.worker, shared.siteTab), { filled: true });
-  assert.equal(await shared.site.inputValue("#username"), "shop-nutzer");
-  assert.equal(await shared.site.inputValue("#password"), "shop-geheim");
+  assert.deepEqual(await commandFills(), {
+    result: { filled: true },
+    username: "shop-nutzer",
+    password: "shop-geheim",
+  });
 });
 
 test("the exact host's login comes first, before the parent domain's", async () => {
@@ -43,8 +59,11 @@ test("the exact host's login comes first, before the parent domain's", async () 
     offers: ["x-nutzer", "shop-nutzer"],
     reason: "",
   });
-  assert.deepEqual(await pressFillCommand(shared.worker, shared.siteTab), { filled: true });
-  assert.equal(await shared.site.inputValue("#username"), "x-nutzer");
+  assert.deepEqual(await commandFills(), {
+    result: { filled: true },
+    username: "x-nutzer",
+    password: "x-geheim",
+  });
 });
 
 test("an IP address is not offered the login of a shorter address", async () => {
@@ -52,8 +71,11 @@ test("an IP address is not offered the login of a shorter address", async () => 
     offers: [],
     reason: "Keine gespeicherte Anmeldung für 127.0.0.1.",
   });
-  assert.equal((await pressFillCommand(shared.worker, shared.siteTab)).reason, "no-match");
-  assert.equal(await shared.site.inputValue("#password"), "");
+  assert.deepEqual(await commandFills(), {
+    result: { filled: false, reason: "no-match", host: "127.0.0.1" },
+    username: "",
+    password: "",
+  });
 });
 
 test("for-host answers the same", async () => {

@@ -5,7 +5,7 @@ import assert from "node:assert/strict";
 import { readFileSync } from "node:fs";
 import { test } from "node:test";
 import vm from "node:vm";
-import { EXTENSION_DIR } from "./harness.mjs";
+import { EXTENSION_DIR } from "./fixtures.mjs";
 
 const Fillable = vm.runInThisContext(
   `${readFileSync(`${EXTENSION_DIR}/content/fillable.js`, "utf8")}\nFillable`,

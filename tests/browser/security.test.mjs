@@ -5,6 +5,7 @@ import assert from "node:assert/strict";
 import { test } from "node:test";
 import {
   ask,
+  click,
   EMPTY_LOGIN_PAGE,
   frameOf,
   loginFields,
@@ -103,7 +104,7 @@ test("a frame of this site inside a foreign frame stays empty", async () => {
 
 test("after lock nothing is filled", async () => {
   const { popup } = shared;
-  await popup.click("#lock");
+  await click(popup, "#lock");
   await waitForState(popup, "locked");
   assert.equal((await commandOn("login.html")).reason, "locked");
   assert.deepEqual(await loginFields(shared.site), EMPTY_LOGIN_PAGE);

@@ -6,8 +6,9 @@ import { readFileSync } from "node:fs";
 import { test } from "node:test";
 import {
   BROWSER,
-  EMPTY_LOGIN_PAGE,
+  click,
   clickButton,
+  EMPTY_LOGIN_PAGE,
   loginFields,
   openSite,
   pressFillCommand,
@@ -37,14 +38,18 @@ let stopAfterMs; // how long an idle event page ran before Firefox stopped it
 let recoveryCode;
 let password;
 
-test("without a port to the host, an idle event page is stopped", { skip: FIREFOX_ONLY }, async (t) => {
-  const { session } = shared;
-  await session.watchBackground();
-  const started = Date.now();
-  await session.waitForWatchedBackgroundStop();
-  stopAfterMs = Date.now() - started;
-  t.diagnostic(`Firefox stopped the idle event page after ${stopAfterMs} ms`);
-});
+test(
+  "without a port to the host, an idle event page is stopped",
+  { skip: FIREFOX_ONLY },
+  async (t) => {
+    const { session } = shared;
+    await session.watchBackground();
+    const started = Date.now();
+    await session.waitForWatchedBackgroundStop();
+    stopAfterMs = Date.now() - started;
+    t.diagnostic(`Firefox stopped the idle event page after ${stopAfterMs} ms`);
+  },
+);
 
 test("creating a vault shows the recovery code once, then the unlocked vault", async () => {
   await openSite(shared);
@@ -52,19 +57,19 @@ test("creating a vault shows the recovery code once, then the unlocked vault", a
   await waitForText(popup, "#state", /^Noch kein Tresor angelegt$/);
   await typeInto(popup, "#create-form [name=password]", MASTER);
   await typeInto(popup, "#create-form [name=repeat]", MASTER + "x");
-  await popup.click("#create-form button[type=submit]");
+  await click(popup, "#create-form button[type=submit]");
   await waitForText(popup, "#notice", /stimmen nicht überein/);
   await typeInto(popup, "#create-form [name=password]", MASTER);
   await typeInto(popup, "#create-form [name=repeat]", MASTER);
-  await popup.click("#create-form button[type=submit]");
+  await click(popup, "#create-form button[type=submit]");
   await waitForText(popup, "#recovery-code", /^[A-HJ-NP-Z2-9]{4}(-[A-HJ-NP-Z2-9]{4}){4}$/);
   recoveryCode = await popup.$eval("#recovery-code", (code) => code.textContent);
   await waitForText(popup, "#recovery-view .warning", /nur dieses eine Mal/);
-  await popup.click("#copy-recovery");
+  await click(popup, "#copy-recovery");
   await waitForText(popup, "#notice", /^Code kopiert/);
   assert.equal(await session.readClipboard(site, sites.https), recoveryCode);
   await popup.bringToFront(); // reading the clipboard put the page in front
-  await popup.click("#recovery-done");
+  await click(popup, "#recovery-done");
   await waitForState(popup, "unlocked");
   assert.equal(await popup.$eval("#recovery-code", (code) => code.textContent), "");
   await waitForText(popup, "#state", /^Tresor entsperrt · 0 Anmeldungen$/);
@@ -76,11 +81,11 @@ test("a login for the page's host is saved with a generated password", async () 
   assert.equal(await valueOf(popup, "#editor-form [name=host]"), "localhost");
   await typeInto(popup, "#editor-form [name=title]", "Testseite");
   await typeInto(popup, "#editor-form [name=username]", USERNAME);
-  await popup.click("#generate");
+  await click(popup, "#generate");
   await popup.waitForSelector('#editor-form [name=password][type="text"]');
   password = await valueOf(popup, "#editor-form [name=password]");
   assert.equal(password.length, 20);
-  await popup.click("#editor-form button[type=submit]");
+  await click(popup, "#editor-form button[type=submit]");
   await waitForText(popup, "#site-logins li", new RegExp(`^Testseite – ${USERNAME}`));
   await waitForText(popup, "#state", /^Tresor entsperrt · 1 Anmeldung$/);
   await waitForText(popup, "#list-count", /^1$/);
@@ -124,54 +129,58 @@ test("the popup's fill puts exactly the stored login into the page", async () =>
 
 test("lock, a wrong password, unlock", async () => {
   const { popup } = shared;
-  await popup.click("#lock");
+  await click(popup, "#lock");
   await waitForState(popup, "locked");
   await waitForText(popup, "#site-reason", /gesperrt/);
   assert.equal((await popup.$$("#list-rows li")).length, 0);
   await typeInto(popup, "#unlock-form [name=password]", "falsches-passwort");
-  await popup.click("#unlock-form button[type=submit]");
+  await click(popup, "#unlock-form button[type=submit]");
   await waitForText(popup, "#notice", /Falsches Master-Passwort/);
   await unlock(popup);
 });
 
-test("while the port to the host is open, the event page and the unlocked vault stay", { skip: FIREFOX_ONLY }, async () => {
-  const { popup, session, siteTab } = shared;
-  await waitForState(popup, "unlocked");
-  const [host] = nativeHostPids(binary("VELKARON_NATIVE"), session.configHome);
-  await session.watchBackground();
-  // Three times as long as an idle page lived above: nothing happening is what is checked.
-  const until = Date.now() + 3 * Math.max(stopAfterMs, IDLE_MS);
-  while (Date.now() < until) {
-    assert.equal(await session.watchedBackgroundStopped(), false);
-    await new Promise((resolve) => setTimeout(resolve, 100));
-  }
-  assert.deepEqual(nativeHostPids(binary("VELKARON_NATIVE"), session.configHome), [host]);
-  const again = await session.openPopup(siteTab);
-  await waitForState(again, "unlocked");
-  await again.close();
-});
+test(
+  "while the port to the host is open, the event page and the unlocked vault stay",
+  { skip: FIREFOX_ONLY },
+  async () => {
+    const { popup, session, siteTab } = shared;
+    await waitForState(popup, "unlocked");
+    const [host] = nativeHostPids(binary("VELKARON_NATIVE"), session.configHome);
+    await session.watchBackground();
+    // Three times as long as an idle page lived above: nothing happening is what is checked.
+    const until = Date.now() + 3 * Math.max(stopAfterMs, IDLE_MS);
+    while (Date.now() < until) {
+      assert.equal(await session.watchedBackgroundStopped(), false);
+      await new Promise((resolve) => setTimeout(resolve, 100));
+    }
+    assert.deepEqual(nativeHostPids(binary("VELKARON_NATIVE"), session.configHome), [host]);
+    const again = await session.openPopup(siteTab);
+    await waitForState(again, "unlocked");
+    await again.close();
+  },
+);
 
 test("the recovery code unlocks and ends in a new master password, which then unlocks", async () => {
   const { popup } = shared;
-  await popup.click("#lock");
+  await click(popup, "#lock");
   await waitForState(popup, "locked");
-  await popup.click("#unlock-view summary");
+  await click(popup, "#unlock-view summary");
   await typeInto(popup, "#recovery-form [name=code]", recoveryCode.toLowerCase());
-  await popup.click("#recovery-form button[type=submit]");
+  await click(popup, "#recovery-form button[type=submit]");
   await waitForText(popup, "#notice", /^Mit dem Wiederherstellungscode entsperrt\./);
   await typeInto(popup, "#reset-form [name=new_password]", "ganz-neues-passwort");
   await typeInto(popup, "#reset-form [name=repeat]", "ganz-anderes-passwort");
-  await popup.click("#reset-form button[type=submit]");
+  await click(popup, "#reset-form button[type=submit]");
   await waitForText(popup, "#notice", /^Die beiden Passwörter stimmen nicht überein$/);
   await typeInto(popup, "#reset-form [name=new_password]", "ganz-neues-passwort");
   await typeInto(popup, "#reset-form [name=repeat]", "ganz-neues-passwort");
-  await popup.click("#reset-form button[type=submit]");
+  await click(popup, "#reset-form button[type=submit]");
   await waitForText(popup, "#notice", /^Neues Master-Passwort gesetzt\.$/);
   await waitForState(popup, "unlocked");
-  await popup.click("#lock");
+  await click(popup, "#lock");
   await waitForState(popup, "locked");
   await typeInto(popup, "#unlock-form [name=password]", MASTER);
-  await popup.click("#unlock-form button[type=submit]");
+  await click(popup, "#unlock-form button[type=submit]");
   await waitForText(popup, "#notice", /Falsches Master-Passwort/);
   await unlock(popup, "ganz-neues-passwort");
 });

@@ -4,23 +4,34 @@
 // whether it could have read the password.
 import assert from "node:assert/strict";
 import { test } from "node:test";
-import { buttonOf, openPopup, pageUrl, pressFillCommand, sharedSite } from "./harness.mjs";
+import {
+  buttonOf,
+  click,
+  clickButton,
+  frameOf,
+  pressFillCommand,
+  sharedSession,
+  valueOf,
+  waitForText,
+} from "./browsers.mjs";
+import { pageUrl } from "./fixtures.mjs";
 
 const USERNAME = "erika@example.org";
 const PASSWORD = "Pferd-Batterie-42";
 
-const shared = sharedSite([{ host: "localhost", username: USERNAME, password: PASSWORD }], {
+const shared = sharedSession({
+  logins: [{ host: "localhost", username: USERNAME, password: PASSWORD }],
   unlocked: true,
 });
 
 // Shows `markup` in the site's tab and runs the keyboard command there.
 async function commandOn(markup) {
-  const { site, sites, siteTab, worker } = shared;
+  const { session, site, sites, siteTab } = shared;
   await site.goto(pageUrl(sites, markup));
-  return pressFillCommand(worker, siteTab);
+  return pressFillCommand(session, siteTab);
 }
 
-const value = (id) => shared.site.inputValue(`#${id}`);
+const value = (id) => valueOf(shared.site, `#${id}`);
 const pageSawPassword = async () =>
   (await shared.site.evaluate(() => window.seen)).includes(PASSWORD);
 
@@ -107,18 +118,18 @@ test("a password field far below the fold is not filled; the user is told to scr
   const markup = `<div style="height: 3000px"></div><form>${USER}${trapField("")}</form>`;
   assert.deepEqual(await commandOn(markup), { filled: false, reason: "scroll", host: "localhost" });
   assert.equal(await value("trap"), "");
-  const [text, title] = await buttonOf(shared.worker, shared.siteTab);
+  const [text, title] = await buttonOf(shared.session, shared.siteTab);
   assert.equal(text, "!");
   assert.match(title, /außerhalb des sichtbaren Bereichs/);
 });
 
 test("a login form in a 1 × 1 frame of the same origin is not filled", async () => {
   const markup = `<iframe id="frame" src="/login.html" style="width: 1px; height: 1px"></iframe>`;
-  const { site, sites, siteTab, worker } = shared;
+  const { session, site, sites, siteTab } = shared;
   await site.goto(pageUrl(sites, markup));
-  await site.frameLocator("#frame").locator("#password").waitFor({ state: "attached" });
-  assert.equal((await pressFillCommand(worker, siteTab)).filled, false);
-  assert.equal(await site.frameLocator("#frame").locator("#password").inputValue(), "");
+  const frame = await frameOf(site, "frame");
+  assert.equal((await pressFillCommand(session, siteTab)).filled, false);
+  assert.equal(await valueOf(frame, "#password"), "");
 });
 
 test("a visible field of the same page is filled: the traps fail on their trap alone", async () => {
@@ -163,7 +174,7 @@ const TWO_FORMS = `<form id="first"><input id="first-user"><input id="first-pass
   <form id="second"><input id="second-user"><input id="second-password" type="password"></form>`;
 
 test("of two login forms, the one the user pressed in is filled", async () => {
-  const { site, siteTab, worker } = shared;
+  const { session, site, siteTab } = shared;
   assert.deepEqual(await commandOn(TWO_FORMS), {
     filled: false,
     reason: "several",
@@ -176,9 +187,9 @@ test("of two login forms, the one the user pressed in is filled", async () => {
       document.querySelector("#first-user").dispatchEvent(new Event(type, { bubbles: true }));
     }
   });
-  assert.equal((await pressFillCommand(worker, siteTab)).reason, "several");
-  await site.click("#second-user");
-  assert.deepEqual(await pressFillCommand(worker, siteTab), { filled: true });
+  assert.equal((await pressFillCommand(session, siteTab)).reason, "several");
+  await click(site, "#second-user");
+  assert.deepEqual(await pressFillCommand(session, siteTab), { filled: true });
   assert.equal(await value("second-user"), USERNAME);
   assert.equal(await value("second-password"), PASSWORD);
   assert.equal(await value("first-user"), "");
@@ -200,7 +211,7 @@ test("both fields are set before the page hears of either", async () => {
 });
 
 test("a form that sends elsewhere: not by the command; by the popup on a second click", async () => {
-  const { context, site, sites, siteTab } = shared;
+  const { session, sites, siteTab } = shared;
   for (const [action, named] of [
     ["https://sammler.test/login", "sammler.test"],
     [`http://localhost:${sites.port}/login`, "http://localhost"],
@@ -215,14 +226,13 @@ test("a form that sends elsewhere: not by the command; by the popup on a second 
     });
     assert.equal(await value("password"), "");
 
-    const popup = await openPopup(context, siteTab);
-    const fill = popup.locator("#site-logins li button", { hasText: "Einfüllen" });
-    await fill.click();
-    await popup.locator("#notice", { hasText: `Dieses Formular sendet an ${named}` }).waitFor();
+    const popup = await session.openPopup(siteTab);
+    await clickButton(popup, "#site-logins li", "Einfüllen");
+    await waitForText(popup, "#notice", new RegExp(`^Dieses Formular sendet an ${named},`));
     assert.equal(await value("password"), "");
-    await fill.click();
-    await popup.locator("#notice", { hasText: "Eingefüllt." }).waitFor();
-    assert.equal(await site.inputValue("#password"), PASSWORD);
+    await clickButton(popup, "#site-logins li", "Einfüllen");
+    await waitForText(popup, "#notice", /^Eingefüllt\.$/);
+    assert.equal(await value("password"), PASSWORD);
     await popup.close();
   }
 });
