@@ -101,6 +101,9 @@ test("the page sees nothing of the capture: the same events and DOM whether the 
     ]);
     return JSON.stringify([seen, ...rest]).replaceAll(password, "<getippt>");
   };
+  // Once before, so that both runs start with the pointer where the last one left it (Firefox
+  // reports its way into the page by where it was).
+  await observe(PASSWORD);
   const matching = await observe(PASSWORD);
   assert.deepEqual(await buttonOf(session, siteTab), NO_OFFER);
   const differing = await observe("Pferd-Batterie-99");
