@@ -171,20 +171,52 @@ class ExitStatuses(unittest.TestCase):
         self.assertEqual(out, {"path": "/tmp/anders.json", "reason": "--vault"})
 
 
-class ExportFile(unittest.TestCase):
-    """export writes mode 0600 and never over a file unless --force (needs the host's export)."""
+class MovingInAndOut(unittest.TestCase):
+    """import of a browser export, then export: a file of mode 0600, never over another file
+    unless --force, that imports into a fresh vault as the same logins."""
 
-    def test_export_file_rules(self):
+    def write(self, name, text):
+        path = os.path.join(self.dir, name)
+        with open(path, "w", encoding="utf-8") as f:
+            f.write(text)
+        return path
+
+    def test_import_then_export_round_trip(self):
         v = Vault()
         self.addCleanup(v.close)
+        self.dir = v.dir.name
         v.init()
-        target = os.path.join(v.dir.name, "logins.csv")
-        with open(target, "w") as f:
-            f.write("schon da")
+        browser_export = self.write("browser.csv", (
+            "name,url,username,password,note\r\n"
+            "Bank,https://bank.example/login,erika,\"ge,heim\"\"1\",\r\n"
+            "Post,https://mail.example/,erika,zwei,eine Notiz\r\n"
+            "App,android://abc@com.example/,erika,drei,\r\n"))
+        status, out, err = v.run("import", browser_export, lines=[MASTER])
+        self.assertEqual(status, 0, err)
+        self.assertEqual((out["added"], out["notes_dropped"], [s["line"] for s in out["skipped"]]),
+                         (2, [3], [4]))
+        status, out, err = v.run("import", browser_export, lines=[MASTER], json_out=False)
+        self.assertEqual((status, out.splitlines()[0]), (0, "0 hinzugefügt, 2 unverändert, 0 ersetzt"))
+
+        target = self.write("logins.csv", "schon da")
         status, _, err = v.run("export", target, lines=[MASTER])
         self.assertEqual((status, err), (1, f"velkaron: {target} gibt es schon; überschreiben mit --force\n"))
         with open(target) as f:
             self.assertEqual(f.read(), "schon da")
+        status, out, err = v.run("export", target, "--force", lines=[MASTER])
+        self.assertEqual((status, out), (0, {"file": target}), err)
+        self.assertIn("unverschlüsselt", err)
+        self.assertEqual(stat.S_IMODE(os.stat(target).st_mode), 0o600)
+        with open(target, encoding="utf-8") as f:
+            self.assertEqual(f.readline().rstrip("\r\n"), "name,url,username,password,note")
+
+        fresh = Vault()
+        self.addCleanup(fresh.close)
+        fresh.init()
+        status, out, err = fresh.run("import", target, lines=[MASTER])
+        self.assertEqual((status, out["added"], out["skipped"]), (0, 2, []), err)
+        status, out, _ = fresh.run("show", "bank.example", "erika", "--password", lines=[MASTER])
+        self.assertEqual((status, out["password"], out["title"]), (0, 'ge,heim"1', "Bank"))
 
 
 if __name__ == "__main__":
