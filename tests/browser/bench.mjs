@@ -5,18 +5,8 @@
 import { execFileSync } from "node:child_process";
 import { writeFileSync } from "node:fs";
 import path from "node:path";
-import {
-  binary,
-  launchBrowser,
-  openPopup,
-  pageUrl,
-  pressFillCommand,
-  sharedScope,
-  startSites,
-  tabIdOf,
-  tempDir,
-  unlock,
-} from "./harness.mjs";
+import { launchExtension, pressFillCommand, sharedScope, typeInto, unlock } from "./browsers.mjs";
+import { binary, pageUrl, startSites, tempDir } from "./fixtures.mjs";
 
 const ROUNDS = Number(process.env.VELKARON_BENCH_ROUNDS ?? 20);
 
@@ -32,15 +22,15 @@ async function browserWith(scope, count) {
   const opens = JSON.parse(
     execFileSync(binary("VELKARON_PREPARED_VAULT"), [vault, String(count)], { encoding: "utf8" }),
   );
-  const browser = await launchBrowser(scope, { vault });
-  await unlock(await openPopup(browser.context), opens.password);
-  return browser;
+  const session = await launchExtension(scope, { vault });
+  await unlock(await session.openPopup(), opens.password);
+  return session;
 }
 
 // The popup's own time from its navigation to its first rows of logins, in ms.
-async function popupToFirstRows(context) {
-  const popup = await openPopup(context);
-  await popup.locator("#list-rows li").first().waitFor();
+async function popupToFirstRows(session) {
+  const popup = await session.openPopup();
+  await popup.waitForSelector("#list-rows li");
   const time = await popup.evaluate(
     () => performance.getEntriesByName("velkaron:first-rows")[0].startTime,
   );
@@ -50,13 +40,13 @@ async function popupToFirstRows(context) {
 
 // One keyboard command on a fresh page of `inputs` text fields and a login form: the whole
 // fill as the worker sees it, and its `for-host` round trip, in ms.
-async function commandFill({ worker }, site, sites, inputs) {
+async function commandFill(session, site, sites, inputs) {
   await site.goto(`https://site0.example.com:${sites.port}/inputs.html?count=${inputs}`);
-  const tabId = await tabIdOf(worker, site);
-  const start = await worker.evaluate(() => performance.now());
-  const result = await pressFillCommand(worker, tabId);
-  const [total, forHost] = await worker.evaluate(
-    (begun) => [
+  const tabId = await session.tabIdOf(site);
+  const start = await session.inBackground(({ performance }) => performance.now());
+  const result = await pressFillCommand(session, tabId);
+  const [total, forHost] = await session.inBackground(
+    ({ performance }, begun) => [
       performance.now() - begun,
       performance.getEntriesByName("velkaron:for-host").at(-1).duration,
     ],
@@ -86,7 +76,7 @@ const CHURN_PAGE = `<form><input id="username"><input id="password" type="passwo
 <div id="churn"></div>`;
 async function churn(site, sites) {
   await site.goto(pageUrl(sites, CHURN_PAGE));
-  await site.locator("#password").fill("Bank-Passwort-1");
+  await typeInto(site, "#password", "Bank-Passwort-1");
   return site.evaluate(async () => {
     const box = document.getElementById("churn");
     const start = performance.now();
@@ -105,8 +95,8 @@ async function main(out) {
     const sites = await startSites(scope);
     const small = await browserWith(scope, 10);
     const large = await browserWith(scope, 10_000);
-    const site = await small.context.newPage();
-    const bare = await (await launchBrowser(scope, { extension: false })).context.newPage();
+    const site = await small.newPage();
+    const bare = await (await launchExtension(scope, { extension: false })).newPage();
     const samples = {
       load1000: [],
       content1000: [],
@@ -119,8 +109,8 @@ async function main(out) {
       fill1000: [],
     };
     for (let round = 0; round < ROUNDS; round++) {
-      samples.popup10.push(await popupToFirstRows(small.context));
-      samples.popup10000.push(await popupToFirstRows(large.context));
+      samples.popup10.push(await popupToFirstRows(small));
+      samples.popup10000.push(await popupToFirstRows(large));
       const ten = await commandFill(small, site, sites, 10);
       const thousand = await commandFill(small, site, sites, 1000);
       samples.fill10.push(ten.total);

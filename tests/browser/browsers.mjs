@@ -31,7 +31,7 @@ const EXECUTABLES = {
   firefox: "/usr/lib/firefox-esr/firefox-esr",
 };
 
-async function launchChromium(dir, env, vaultPath, downloadBehavior) {
+async function launchChromium(dir, env, vaultPath, downloadBehavior, extension) {
   const profile = path.join(dir, "profile");
   // In the profile's own folder, the way a user registers it for their own browser.
   registerHost(
@@ -50,13 +50,15 @@ async function launchChromium(dir, env, vaultPath, downloadBehavior) {
     ignoreDefaultArgs: ["--disable-extensions"],
     args: [
       ...(process.getuid() === 0 ? ["--no-sandbox"] : []),
-      `--disable-extensions-except=${EXTENSION_DIR}`,
-      `--load-extension=${EXTENSION_DIR}`,
+      ...(extension
+        ? [`--disable-extensions-except=${EXTENSION_DIR}`, `--load-extension=${EXTENSION_DIR}`]
+        : []),
       "--disable-gpu",
       "--disable-quic",
       "--host-resolver-rules=MAP * 127.0.0.1",
     ],
   });
+  if (!extension) return { browser };
   const base = `chrome-extension://${EXTENSION_ID}/`;
   // Chromium derived the id from the manifest's key; velkaron-native allows only that one.
   const target = await browser.waitForTarget(
@@ -145,8 +147,10 @@ async function launchFirefox(env, vaultPath, downloadBehavior, prefs) {
 }
 
 // Launches the browser with a fresh profile and XDG folders, the extension loaded and
-// velkaron-native registered for a temporary vault (or `vault`). `prefs` are Firefox's.
-export async function launchExtension(t, { vault, prefs = {} } = {}) {
+// velkaron-native registered for a temporary vault (or `vault`). `prefs` are Firefox's; with
+// `extension: false`, Chromium runs without the extension (the bench's comparison), and only
+// the session's `browser` and `newPage` are of use.
+export async function launchExtension(t, { vault, prefs = {}, extension = true } = {}) {
   const dir = mkdtempSync(path.join(tmpdir(), `velkaron-${BROWSER}-`));
   const env = {
     ...process.env,
@@ -161,7 +165,7 @@ export async function launchExtension(t, { vault, prefs = {} } = {}) {
   const launched =
     BROWSER === "firefox"
       ? await launchFirefox(env, vaultPath, downloadBehavior, prefs)
-      : await launchChromium(dir, env, vaultPath, downloadBehavior);
+      : await launchChromium(dir, env, vaultPath, downloadBehavior, extension);
   const { browser, base } = launched;
   let closed = false;
   const session = {
@@ -290,7 +294,7 @@ export function pressFillCommand(session, tabId) {
 
 // Takes the clean-ups that a test's `t.after` would take, for a browser that the tests of one
 // file share; `close` runs them, the last first.
-function sharedScope() {
+export function sharedScope() {
   const jobs = [];
   return {
     after: (job) => jobs.push(job),
