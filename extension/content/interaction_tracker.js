@@ -33,13 +33,25 @@ const InteractionTracker = (() => {
     for (const listener of valueListeners) listener(field);
   };
 
-  // Typing, pasting, dropping and deleting by the user; a script's value never comes with a
-  // trusted input event.
+  // A page's own editing command (document.execCommand("insertText", …)) fires an input event
+  // the browser marks as trusted, too; what it cannot fake is the person's key press, paste or
+  // drop into that very field just before.
+  let gesture = null; // { field: Element, at: the event's time stamp }
+  const noteGesture = (event) => {
+    if (event.isTrusted) gesture = { field: event.composedPath()[0], at: event.timeStamp };
+  };
+  for (const type of ["keydown", "paste", "drop"]) {
+    addEventListener(type, noteGesture, { capture: true, passive: true });
+  }
+  const GESTURE_MS = 1000;
+
+  // Typing, pasting, dropping and deleting by the user.
   addEventListener(
     "input",
     (event) => {
       if (!event.isTrusted || !/^(insert|delete)/.test(event.inputType ?? "")) return;
       const field = event.composedPath()[0];
+      if (gesture?.field !== field || event.timeStamp - gesture.at > GESTURE_MS) return;
       if (field instanceof HTMLInputElement) keep(field);
     },
     { capture: true, passive: true },

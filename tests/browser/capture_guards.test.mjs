@@ -34,12 +34,16 @@ test("no offer: the stored login again, a value a script set, an http page, a fo
   await waitForUrl(site, /welcome\.html$/);
   assert.deepEqual(await buttonOf(session, siteTab), NO_OFFER);
 
-  // The page sets the password itself: nothing is even reported.
+  // The page sets the password itself, by its value or by an editing command: nothing is even
+  // reported.
   const handled = await sendingsHandled(session);
-  await site.goto(at("planted.example.com", "capture_planted.html"));
-  await typeInto(site, "#username", USERNAME);
-  await click(site, "#send");
-  await waitForUrl(site, /welcome\.html$/);
+  for (const page of ["capture_planted.html", "capture_planted.html?via=exec"]) {
+    await site.goto(at("planted.example.com", page));
+    await typeInto(site, "#username", USERNAME);
+    assert.equal(await site.$eval("#password", (field) => field.value), "gepflanzt-123", page);
+    await click(site, "#send");
+    await waitForUrl(site, /welcome\.html$/);
+  }
   await site.goto(`${sites.http}/capture_login.html`);
   await typeInto(site, "#username", USERNAME);
   await typeInto(site, "#password", "Unverschluesselt-7");
