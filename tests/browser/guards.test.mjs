@@ -80,6 +80,19 @@ test("after a fill, the same document asking for the login again gets nothing", 
   assert.equal(await fromContentScript({ type: "velkaron:login-for-frame" }), "no answer");
 });
 
+// Marks or measures of the extension's own would tell a page that it is installed.
+test("a page finds no performance entries of the extension, also after a fill", async () => {
+  const { site, sites, siteTab, worker } = shared;
+  await unlock(shared.popup);
+  await site.goto(`${sites.https}/login.html`);
+  assert.deepEqual(await pressFillCommand(worker, siteTab), { filled: true });
+  const names = await site.evaluate(() => performance.getEntries().map((entry) => entry.name));
+  assert.deepEqual(
+    names.filter((name) => /velkaron/i.test(name)),
+    [],
+  );
+});
+
 test("the lock policy's and the command's listeners are registered with the browser", async () => {
   const registered = await shared.worker.evaluate(() => ({
     idle: chrome.idle.onStateChanged.hasListener(self.velkaron.onIdleStateChanged),
