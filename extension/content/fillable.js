@@ -95,8 +95,14 @@ const Fillable = (() => {
 
   // The selectors under which `root`'s own style sheets set `pointer-events`, or null when a
   // sheet cannot be read (another origin's) or sets it in a nested or scoped rule, whose
-  // selector does not stand alone.
+  // selector does not stand alone, or when an animation or transition changes it.
   function pointerEventsSelectors(root) {
+    const animated = root
+      .getAnimations()
+      .some((animation) =>
+        animation.effect?.getKeyframes().some((frame) => "pointerEvents" in frame),
+      );
+    if (animated) return null;
     const selectors = [];
     const visit = (rules, inner) => {
       for (const rule of rules) {

@@ -54,10 +54,18 @@ const COVERS = [
     ),
   ],
   [
-    "an animation (no rule names the element)",
+    "a style sheet's animation",
     covered(
       `@keyframes through { from, to { pointer-events: none } } .cover { animation: through 1000s }`,
       `<span class="cover" style="${BOX}"></span>`,
+    ),
+  ],
+  [
+    "a script's animation",
+    covered(
+      "",
+      `<span id="cover" style="${BOX}"></span><script>document.getElementById("cover")
+        .animate([{ pointerEvents: "none" }, { pointerEvents: "none" }], 1e9)</script>`,
     ),
   ],
 ];
