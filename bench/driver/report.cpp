@@ -250,10 +250,20 @@ int run(int argc, char** argv) {
             << browser["rounds"].get<int>()
             << " tries, the two sides of every ratio measured in turns in this one run. The "
                "popup's figure is its own time from its navigation to its first rows of logins "
-               "(a performance mark), opened in a tab on an unlocked vault; the keyboard "
-               "command's is the whole fill as the service worker sees it, on a page of a login "
-               "form and 10 or 1,000 other inputs, beside one `for-host` round trip from the "
-               "worker to the host within that fill.\n\n";
+               "(a performance mark), opened in a tab on an unlocked vault. The keyboard "
+               "command's fill is timed in the service worker from the command to its result, "
+               "on a freshly loaded and shown page of a login form and 10 or 1,000 other "
+               "inputs; it is set against one `for-host` round trip through the worker, from "
+               "an extension page as the popup makes it (the worker reads the tab's top frame "
+               "and asks the host; the worker's own round trip to the host within the fill is "
+               "shown beside it). The fill's judgement is the content script's time choosing "
+               "and judging the fields in its probe and its fill, which the bench reads in "
+               "the content scripts' world. The content scripts' own time in a page load is "
+               "taken from the browser's trace of the scripts and listeners of the extension "
+               "(the scripts leave no marks a page could read), against the load (navigation "
+               "start to the end of the load event) of the same page in another try. The page "
+               "script's churn runs in turns in a browser with and one without the "
+               "extension.\n\n";
         write_table(out, in_browser, medians, false, false);
     }
     if (!out) throw std::runtime_error("cannot write " + options.out);

@@ -106,30 +106,40 @@ export function createAutofill(client, now = Date.now) {
     };
   }
 
-  // Fills the chosen login (the first offer when `entryId` is null) into the one frame of the
-  // tab holding the form the user is on. Called only on a user action in the extension's own
-  // UI or on the keyboard command. A form that sends its fields elsewhere is filled only when
-  // `allowedActionHost` names its host (the popup's second click). Resolves with
-  // { filled: true } or { filled: false, reason, host, actionHost }.
-  async function fill(tabId, entryId, allowedActionHost = null) {
-    const [{ host, reason, origin, logins }, frames] = await Promise.all([
-      siteOf(tabId),
-      chrome.webNavigation.getAllFrames({ tabId }).catch(() => []),
-    ]);
-    if (reason) return { filled: false, reason, host };
-    const login = entryId === null ? logins[0] : logins.find((l) => l.id === entryId);
-    if (!login) return { filled: false, reason: "no-match", host };
-
-    const targets = fillableFrames(frames, origin);
-    const answers = await Promise.all(
-      targets.map(async (frame) => ({
+  // Each frame of the tab that may be filled, with its answer to where the form the user is
+  // on is (login_form.js), or a null answer. `frames` is the browser's list of the tab's frames.
+  async function probeFrames(tabId, frames) {
+    const all = await frames;
+    const origin = httpsOrigin(all.find((frame) => frame.frameId === 0)?.url);
+    if (!origin) return [];
+    return Promise.all(
+      fillableFrames(all, origin).map(async (frame) => ({
         frame,
         probe: await chrome.tabs
           .sendMessage(tabId, { type: "velkaron:probe" }, { documentId: frame.documentId })
           .catch(() => null),
       })),
     );
-    // A sandboxed frame has the address of its origin but an opaque origin of its own.
+  }
+
+  // Fills the chosen login (the first offer when `entryId` is null) into the one frame of the
+  // tab holding the form the user is on. Called only on a user action in the extension's own
+  // UI or on the keyboard command. A form that sends its fields elsewhere is filled only when
+  // `allowedActionHost` names its host (the popup's second click). Resolves with
+  // { filled: true } or { filled: false, reason, host, actionHost }.
+  async function fill(tabId, entryId, allowedActionHost = null) {
+    const frames = chrome.webNavigation.getAllFrames({ tabId }).catch(() => []);
+    // The keyboard command fills whichever login comes first, so its frames are asked while
+    // the host is; a login the popup names must be one of the site's before any frame is.
+    const early = entryId === null ? probeFrames(tabId, frames) : null;
+    const { host, reason, origin, logins } = await siteOf(tabId);
+    if (reason) return { filled: false, reason, host };
+    const login = entryId === null ? logins[0] : logins.find((l) => l.id === entryId);
+    if (!login) return { filled: false, reason: "no-match", host };
+
+    const answers = await (early ?? probeFrames(tabId, frames));
+    // A sandboxed frame has the address of its origin but an opaque origin of its own; and a
+    // top frame gone elsewhere since the host was asked leaves none of the site's origin.
     const chosen = chooseFrame(answers.filter(({ probe }) => probe?.origin === origin));
     if (chosen.reason) return { filled: false, reason: chosen.reason, host };
     const { frame, probe } = chosen;

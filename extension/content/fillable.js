@@ -93,24 +93,91 @@ const Fillable = (() => {
     return top;
   }
 
+  // The selectors under which `root`'s own style sheets set `pointer-events`, or null when a
+  // sheet cannot be read (another origin's) or sets it in a nested or scoped rule, whose
+  // selector does not stand alone, or when an animation or transition changes it.
+  function pointerEventsSelectors(root) {
+    const animated = root
+      .getAnimations()
+      .some((animation) =>
+        animation.effect?.getKeyframes().some((frame) => "pointerEvents" in frame),
+      );
+    if (animated) return null;
+    const selectors = [];
+    const visit = (rules, inner) => {
+      for (const rule of rules) {
+        if ("styleSheet" in rule) {
+          if (rule.styleSheet && !visit(rule.styleSheet.cssRules, inner)) return false;
+          continue;
+        }
+        if (rule.style?.getPropertyValue("pointer-events")) {
+          if (inner || !("selectorText" in rule)) return false;
+          selectors.push(rule.selectorText);
+        }
+        const nested = "selectorText" in rule || "start" in rule;
+        if (rule.cssRules && !visit(rule.cssRules, inner || nested)) return false;
+      }
+      return true;
+    };
+    try {
+      for (const sheet of [...root.styleSheets, ...root.adoptedStyleSheets]) {
+        if (!visit(sheet.cssRules, false)) return null;
+      }
+    } catch {
+      return null;
+    }
+    return selectors;
+  }
+
+  // Elements whose `pointer-events` comes from their `style` or SVG attribute.
+  const MARKED = '[style*="pointer-events" i], [pointer-events]';
+
+  const hitRule = (selector) => `${selector} { pointer-events: auto !important }`;
+
+  // The style sheet that makes every element of `root` that could have `pointer-events: none`
+  // hit-testable, or null when none could. Named are those the root's own style sheets set it
+  // for, under the same selectors, so that the copy, coming later, wins over the page's own
+  // rule, `!important` or not; and the elements marked in their attributes, with what
+  // inherits from them. Naming them, rather than every element, and staying out of cascade
+  // layers (a new layer restyles the whole page) keeps the browser from styling the page anew
+  // twice per field. When a sheet cannot be read, every element is named, in a layer of its
+  // own that outranks the page's `!important` rules outside layers.
+  function hitSheet(root, view) {
+    const selectors = pointerEventsSelectors(root);
+    let text;
+    if (selectors === null) {
+      text = `@layer velkaron-hit { ${hitRule("*")} }`;
+    } else {
+      const marked = root.querySelector(MARKED) ? MARKED.split(", ") : [];
+      const all = [...selectors, ...marked.flatMap((m) => [m, `${m} *`])];
+      if (all.length === 0) return null;
+      // Each rule on its own: a selector this browser does not take drops only its own rule.
+      text = all.map(hitRule).join("\n");
+    }
+    const sheet = new view.CSSStyleSheet();
+    sheet.replaceSync(text);
+    return sheet;
+  }
+
   // Hit tests skip elements of `pointer-events: none`, but such an element covers a field all
   // the same. For the moment of the hit test every element of the field's document and of the
-  // shadow roots around it takes part; the sheet's layer outranks the page's own !important
-  // rules that are not in a layer. Nothing of the page's code runs in between.
+  // shadow roots around it that could have it takes part (hitSheet). Nothing of the page's
+  // code runs in between.
   function withEveryElementHit(element, test) {
     const view = element.ownerDocument.defaultView;
-    const sheet = new view.CSSStyleSheet();
-    sheet.replaceSync("@layer velkaron-hit { * { pointer-events: auto !important } }");
-    const roots = [];
+    const adopted = [];
     for (let root = element.getRootNode(); root; root = root.host?.getRootNode()) {
-      roots.push(root);
+      const sheet = hitSheet(root, view);
+      if (sheet) {
+        root.adoptedStyleSheets = [...root.adoptedStyleSheets, sheet];
+        adopted.push([root, sheet]);
+      }
       if (!root.host) break;
     }
-    for (const root of roots) root.adoptedStyleSheets = [...root.adoptedStyleSheets, sheet];
     try {
       return test();
     } finally {
-      for (const root of roots) {
+      for (const [root, sheet] of adopted) {
         root.adoptedStyleSheets = root.adoptedStyleSheets.filter((other) => other !== sheet);
       }
     }

@@ -7,11 +7,6 @@
 
 // eslint-disable-next-line no-unused-vars -- read by login_form.js and login_capture.js
 const InteractionTracker = (() => {
-  const started = performance.now();
-  // The content scripts' own time on a page, from `started`, for the browser bench
-  // (docs/performance.md): one measure per script run.
-  const measure = (from) => performance.measure("velkaron:content", { start: from });
-
   let last = null; // { target: Element, at: milliseconds since the epoch }
   const ownValues = new WeakMap(); // field -> the value the user or the fill left in it
   const valueListeners = [];
@@ -57,7 +52,7 @@ const InteractionTracker = (() => {
     { capture: true, passive: true },
   );
 
-  const api = {
+  return {
     // The last press still in the document, or null.
     last: () => (last?.target.isConnected ? last : null),
     // The field's value when the user or the extension's fill put it there and no script has
@@ -75,8 +70,5 @@ const InteractionTracker = (() => {
     holdsFill: (field) => fills.has(field) && fills.get(field) === field.value,
     // `listener(field)` runs after each value the user or the fill gave a field.
     onOwnValue: (listener) => valueListeners.push(listener),
-    measure,
   };
-  measure(started);
-  return api;
 })();

@@ -10,7 +10,6 @@
 
 // eslint-disable-next-line no-unused-vars -- read by the unit tests of the classification
 const LoginCapture = (() => {
-  const started = performance.now();
   const { hasAutocomplete, isSearch, scopeOf } = FormFields;
   const USERNAME_TYPES = new Set(["text", "email"]);
   // A step that asks only for the user name names its field like one.
@@ -207,6 +206,5 @@ const LoginCapture = (() => {
     return undefined;
   });
 
-  InteractionTracker.measure(started);
   return { read };
 })();

@@ -81,6 +81,19 @@ test("the clipboard writer takes text from the background only", async () => {
   await popup.bringToFront();
 });
 
+// Marks or measures of the extension's own would tell a page that it is installed.
+test("a page finds no performance entries of the extension, also after a fill", async () => {
+  const { session, site, sites, siteTab } = shared;
+  await unlock(shared.popup);
+  await site.goto(`${sites.https}/login.html`);
+  assert.deepEqual(await pressFillCommand(session, siteTab), { filled: true });
+  const names = await site.evaluate(() => performance.getEntries().map((entry) => entry.name));
+  assert.deepEqual(
+    names.filter((name) => /velkaron/i.test(name)),
+    [],
+  );
+});
+
 test("the lock policy's and the command's listeners are registered with the browser", async () => {
   const registered = await shared.session.inBackground(({ chrome, velkaron }) => ({
     idle: chrome.idle.onStateChanged.hasListener(velkaron.onIdleStateChanged),
