@@ -1,7 +1,6 @@
 #include "entries/entry.hpp"
 
 #include <array>
-#include <charconv>
 
 #include "entries/entry_form.hpp"
 #include "entries/entry_scan.hpp"
@@ -21,11 +20,6 @@ constexpr auto ENTRY_FIELDS = json::field_table(
 // Object form only: a plaintext is never written as an array.
 constexpr json::Schema<Entry> ENTRY_SCHEMA{"struct Entry", ENTRY_FIELDS};
 
-void append_integer(SecretString& out, std::uint64_t value) {
-    char digits[24];
-    out.append(digits, std::to_chars(digits, digits + sizeof digits, value).ptr);
-}
-
 }  // namespace
 
 Result<SecretString> write_entry(const Entry& entry) {
@@ -41,9 +35,9 @@ Result<SecretString> write_entry(const Entry& entry) {
                          member(form::PASSWORD, entry.password) && member(form::TITLE, entry.title);
     if (!written) return fail("a string is not valid UTF-8");
     out += form::CREATED_AT;
-    append_integer(out, entry.created_at);
+    json::append_integer(out, entry.created_at);
     out += form::UPDATED_AT;
-    append_integer(out, entry.updated_at);
+    json::append_integer(out, entry.updated_at);
     out += form::END;
     return out;
 }
