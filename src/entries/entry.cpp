@@ -2,6 +2,7 @@
 
 #include <array>
 
+#include "base/wire_texts.hpp"
 #include "entries/entry_form.hpp"
 #include "entries/entry_scan.hpp"
 #include "json/reader.hpp"
@@ -33,7 +34,7 @@ Result<SecretString> write_entry(const Entry& entry) {
     };
     const bool written = member(form::HOST, entry.host) && member(form::USERNAME, entry.username) &&
                          member(form::PASSWORD, entry.password) && member(form::TITLE, entry.title);
-    if (!written) return fail("a string is not valid UTF-8");
+    if (!written) return fail(std::string(wire::NOT_UTF8_STRING));
     out += form::CREATED_AT;
     json::append_integer(out, entry.created_at);
     out += form::UPDATED_AT;
