@@ -10,6 +10,7 @@
 
 #include "base/os_error.hpp"
 #include "base/posix.hpp"
+#include "base/wire_texts.hpp"
 
 namespace velkaron {
 namespace {
@@ -50,7 +51,7 @@ Result<UniqueFd> open_locked(const std::string& path, const FileCalls& calls) {
 
 Status write_whole(int fd, std::string_view bytes, const FileCalls& calls) {
     const int error = write_all(fd, bytes, calls.write);
-    if (error == WRITE_STALLED) return fail("failed to write whole buffer");
+    if (error == WRITE_STALLED) return fail(std::string(wire::WRITE_INCOMPLETE));
     if (error != 0) return fail(os_error(error));
     return {};
 }

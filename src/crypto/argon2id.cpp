@@ -5,6 +5,7 @@
 
 #include <cstdint>
 
+#include "base/wire_texts.hpp"
 #include "crypto/sodium.hpp"
 
 namespace velkaron {
@@ -20,7 +21,7 @@ Result<Key32> with_libsodium(std::span<const unsigned char> secret,
                                  params.iterations, std::size_t{params.memory_kib} * 1024,
                                  crypto_pwhash_ALG_ARGON2ID13);
     // With libsodium_takes holding, running out of memory is its only failure.
-    if (rc != 0) return fail(derivation_failed(ALLOCATION_FAILED));
+    if (rc != 0) return fail(derivation_failed(wire::ALLOCATION_FAILED));
     return key;
 }
 
@@ -42,7 +43,8 @@ Result<Key32> with_libargon2(std::span<const unsigned char> secret,
     context.version = ARGON2_VERSION_13;   // left at 0 the library silently computes 0x10
     context.flags = ARGON2_DEFAULT_FLAGS;  // clears neither password nor secret
     const int rc = argon2_ctx(&context, Argon2_id);
-    if (rc == ARGON2_MEMORY_ALLOCATION_ERROR) return fail(derivation_failed(ALLOCATION_FAILED));
+    if (rc == ARGON2_MEMORY_ALLOCATION_ERROR)
+        return fail(derivation_failed(wire::ALLOCATION_FAILED));
     if (rc != ARGON2_OK) return fail(derivation_failed(argon2_error_message(rc)));
     return key;
 }

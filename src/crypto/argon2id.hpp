@@ -14,8 +14,6 @@ namespace velkaron {
 // key; libsodium's is the faster one but takes only one lane and a 16-byte salt.
 enum class Argon2Backend { libsodium, libargon2 };
 
-inline constexpr std::string_view ALLOCATION_FAILED = "memory allocation failed";
-
 // "Schlüsselableitung fehlgeschlagen: {detail}"
 [[nodiscard]] std::string derivation_failed(std::string_view detail);
 

@@ -5,6 +5,7 @@
 #include <string>
 
 #include "base/available_memory.hpp"
+#include "base/wire_texts.hpp"
 #include "crypto/argon2id.hpp"
 
 namespace velkaron {
@@ -25,12 +26,18 @@ constexpr std::uint64_t MAX_WORK_BLOCK_PASSES = std::uint64_t{64} << 20;
 std::optional<std::string_view> parameter_fault(const KdfParams& params) {
     if (params.memory_kib < MIN_MEMORY_KIB ||
         params.memory_kib < MIN_MEMORY_KIB_PER_LANE * params.parallelism) {
-        return "memory cost is too small";
+        return wire::MEMORY_COST_TOO_SMALL;
     }
-    if (params.iterations == 0) return "time cost is too small";
-    if (params.parallelism == 0) return "not enough threads";
-    if (params.parallelism > MAX_LANES) return "too many threads";
+    if (params.iterations == 0) return wire::TIME_COST_TOO_SMALL;
+    if (params.parallelism == 0) return wire::NOT_ENOUGH_THREADS;
+    if (params.parallelism > MAX_LANES) return wire::TOO_MANY_THREADS;
     return std::nullopt;
+}
+
+constexpr std::string_view INVALID_PARAMETERS = "ungültige KDF-Parameter: ";
+
+std::string invalid_parameters(std::string_view fault) {
+    return std::string(INVALID_PARAMETERS).append(fault);
 }
 
 // RFC 9106 rounds the memory down to a multiple of 4 blocks per lane.
@@ -51,9 +58,9 @@ bool work_memory_fits(const KdfParams& params) {
 
 std::optional<std::string_view> input_fault(std::span<const unsigned char> secret,
                                             std::span<const unsigned char> salt) {
-    if (secret.size() > MAX_INPUT_BYTES) return "password is too long";
-    if (salt.size() < MIN_SALT_BYTES) return "salt is too short";
-    if (salt.size() > MAX_INPUT_BYTES) return "salt is too long";
+    if (secret.size() > MAX_INPUT_BYTES) return wire::PASSWORD_TOO_LONG;
+    if (salt.size() < MIN_SALT_BYTES) return wire::SALT_TOO_SHORT;
+    if (salt.size() > MAX_INPUT_BYTES) return wire::SALT_TOO_LONG;
     return std::nullopt;
 }
 
@@ -62,13 +69,13 @@ std::optional<std::string_view> input_fault(std::span<const unsigned char> secre
 Result<Key32> derive_key(std::span<const unsigned char> secret, std::span<const unsigned char> salt,
                          const KdfParams& params) {
     if (const auto fault = parameter_fault(params)) {
-        return fail("ungültige KDF-Parameter: " + std::string(*fault));
+        return fail(invalid_parameters(*fault));
     }
     // A vault file may ask for up to 4 TiB: refuse what would get the process killed.
-    if (!work_memory_fits(params)) return fail(derivation_failed(ALLOCATION_FAILED));
+    if (!work_memory_fits(params)) return fail(derivation_failed(wire::ALLOCATION_FAILED));
     if (const auto fault = input_fault(secret, salt)) return fail(derivation_failed(*fault));
     if (work_too_large(params)) {
-        return fail("ungültige KDF-Parameter: memory and time cost together are too large");
+        return fail(invalid_parameters(wire::WORK_TOO_LARGE));
     }
 
     const auto backend =

@@ -11,17 +11,14 @@ Status entries_for_host(HostState& state, std::string_view host, json::DataWrite
     VELKARON_TRY(vault, loaded_vault(state));
     const HostMatcher matcher(host);
     EntryOpener opener(state);
-    out.raw("[");
-    bool first = true;
+    json::ArrayWriter matches(out);
     // Every entry is opened, matching or not: a damaged one fails the whole look-up.
     for (const SealedEntry& stored : (*vault)->entries) {
         VELKARON_TRY(entry, opener.open(stored));
         if (!matcher.matches((*entry)->host)) continue;
-        if (!first) out.raw(",");
-        first = false;
-        write_entry_detail(out, stored.id, **entry);
+        write_entry_detail(matches.element(), stored.id, **entry);
     }
-    out.raw("]");
+    matches.close();
     return {};
 }
 

@@ -1,8 +1,8 @@
 #include "entries/entry.hpp"
 
 #include <array>
-#include <charconv>
 
+#include "base/wire_texts.hpp"
 #include "entries/entry_form.hpp"
 #include "entries/entry_scan.hpp"
 #include "json/reader.hpp"
@@ -21,11 +21,6 @@ constexpr auto ENTRY_FIELDS = json::field_table(
 // Object form only: a plaintext is never written as an array.
 constexpr json::Schema<Entry> ENTRY_SCHEMA{"struct Entry", ENTRY_FIELDS};
 
-void append_integer(SecretString& out, std::uint64_t value) {
-    char digits[24];
-    out.append(digits, std::to_chars(digits, digits + sizeof digits, value).ptr);
-}
-
 }  // namespace
 
 Result<SecretString> write_entry(const Entry& entry) {
@@ -39,11 +34,11 @@ Result<SecretString> write_entry(const Entry& entry) {
     };
     const bool written = member(form::HOST, entry.host) && member(form::USERNAME, entry.username) &&
                          member(form::PASSWORD, entry.password) && member(form::TITLE, entry.title);
-    if (!written) return fail("a string is not valid UTF-8");
+    if (!written) return fail(std::string(wire::NOT_UTF8_STRING));
     out += form::CREATED_AT;
-    append_integer(out, entry.created_at);
+    json::append_integer(out, entry.created_at);
     out += form::UPDATED_AT;
-    append_integer(out, entry.updated_at);
+    json::append_integer(out, entry.updated_at);
     out += form::END;
     return out;
 }

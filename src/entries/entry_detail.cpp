@@ -3,17 +3,13 @@
 namespace velkaron {
 
 void write_entry_detail(json::DataWriter& out, std::string_view id, const Entry& entry) {
-    out.raw(R"({"host":)");
-    out.string(entry.host);
-    out.raw(R"(,"id":)");
-    out.string(id);
-    out.raw(R"(,"password":)");
-    out.string(entry.password);
-    out.raw(R"(,"title":)");
-    out.string(entry.title);
-    out.raw(R"(,"username":)");
-    out.string(entry.username);
-    out.raw("}");
+    json::ObjectWriter object(out);
+    object.member("host").string(entry.host);
+    object.member("id").string(id);
+    object.member("password").string(entry.password);
+    object.member("title").string(entry.title);
+    object.member("username").string(entry.username);
+    object.close();
 }
 
 }  // namespace velkaron

@@ -46,23 +46,18 @@ class Summaries {
         // Member names, quotes, time and a UUID take under 128 bytes an item: the line grows
         // once instead of a score of times.
         out.reserve(texts_.size() + items_.size() * 128);
-        out.raw("[");
-        for (std::size_t i = 0; i < items_.size(); ++i) {
-            const Summary& item = items_[i];
-            if (i > 0) out.raw(",");
-            out.raw(R"({"host":)");
-            out.string(host(item));
-            out.raw(R"(,"id":)");
-            out.string(entries[item.index].id);
-            out.raw(R"(,"title":)");
-            out.string(text(item, item.host_size + item.username_size, item.title_size));
-            out.raw(R"(,"updated_at":)");
-            out.number(item.updated_at);
-            out.raw(R"(,"username":)");
-            out.string(username(item));
-            out.raw("}");
+        json::ArrayWriter list(out);
+        for (const Summary& item : items_) {
+            json::ObjectWriter object(list.element());
+            object.member("host").string(host(item));
+            object.member("id").string(entries[item.index].id);
+            object.member("title").string(
+                text(item, item.host_size + item.username_size, item.title_size));
+            object.member("updated_at").number(item.updated_at);
+            object.member("username").string(username(item));
+            object.close();
         }
-        out.raw("]");
+        list.close();
     }
 
   private:

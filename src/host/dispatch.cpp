@@ -144,9 +144,9 @@ Data run_import(HostState& state, const Request& request) {
 // The file holds every password; written into the line, it is not copied into a document.
 Status write_export(HostState& state, const Request& request, Writer& out) {
     VELKARON_TRY(csv, export_csv(state, *request.password));
-    out.raw(R"({"csv":)");
-    out.string(*csv);
-    out.raw("}");
+    json::ObjectWriter object(out);
+    object.member("csv").string(*csv);
+    object.close();
     return {};
 }
 

@@ -7,6 +7,7 @@
 #include "base/secret_string.hpp"
 #include "base/stack_scrub.hpp"
 #include "base/utf8.hpp"
+#include "base/wire_texts.hpp"
 #include "host/answer.hpp"
 #include "protocol/line_reader.hpp"
 
@@ -14,8 +15,9 @@ namespace velkaron {
 namespace {
 
 Answered answer_too_long(SecretString& line) {
-    return answer_unreadable("line too long at line 1 column " + std::to_string(MAX_LINE + 1),
-                             line);
+    std::string fault(wire::LINE_TOO_LONG);
+    fault.append(wire::AT_LINE).append("1").append(wire::AT_COLUMN);
+    return answer_unreadable(fault.append(std::to_string(MAX_LINE + 1)), line);
 }
 
 // Writes the response `line` holds and empties it, wiping what it held: a revealed password

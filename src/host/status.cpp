@@ -5,14 +5,11 @@
 namespace velkaron {
 
 void status(const HostState& state, json::DataWriter& out) {
-    const auto flag = [](bool value) { return value ? "true" : "false"; };
-    out.raw(R"({"entries":)");
-    out.number(state.vault() ? state.vault()->entries.size() : 0);
-    out.raw(R"(,"exists":)");
-    out.raw(flag(vault_exists(state.path())));
-    out.raw(R"(,"unlocked":)");
-    out.raw(flag(state.unlocked()));
-    out.raw("}");
+    json::ObjectWriter object(out);
+    object.member("entries").number(state.vault() ? state.vault()->entries.size() : 0);
+    object.member("exists").boolean(vault_exists(state.path()));
+    object.member("unlocked").boolean(state.unlocked());
+    object.close();
 }
 
 Json lock(HostState& state) {

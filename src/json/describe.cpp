@@ -1,8 +1,9 @@
 #include "json/describe.hpp"
 
 #include <charconv>
-#include <cstdio>
 #include <cstdlib>
+
+#include "base/wire_texts.hpp"
 
 namespace velkaron::json {
 
@@ -72,9 +73,10 @@ std::string debug_quote(std::string_view text) {
                 break;
             default:
                 if (byte < 0x20 || byte == 0x7f) {
-                    char escape[16];
-                    std::snprintf(escape, sizeof escape, "\\u{%x}", byte);
-                    out += escape;
+                    char digits[2];
+                    out += wire::CONTROL_ESCAPE;
+                    out.append(digits, std::to_chars(digits, digits + sizeof digits, byte, 16).ptr);
+                    out += wire::CONTROL_ESCAPE_END;
                 } else {
                     out += c;
                 }

@@ -2,8 +2,10 @@
 
 #include <algorithm>
 #include <charconv>
+#include <initializer_list>
 #include <iterator>
 
+#include "base/wire_texts.hpp"
 #include "json/describe.hpp"
 #include "json/json.hpp"
 
@@ -41,6 +43,13 @@ struct CountingIterator {
     bool operator==(const CountingIterator& other) const { return at == other.at; }
 };
 
+// The parts of a fault, one after another.
+std::string joined(std::initializer_list<std::string_view> parts) {
+    std::string text;
+    for (const std::string_view part : parts) text += part;
+    return text;
+}
+
 bool is_json_whitespace(char c) {
     return c == ' ' || c == '\t' || c == '\n' || c == '\r';
 }
@@ -55,14 +64,14 @@ std::string_view expected_of(const FieldCore& field) {
         case Kind::U64:
             return field.expected;
         case Kind::Bool:
-            return "a boolean";
+            return wire::EXPECTED_BOOLEAN;
         case Kind::String:
         case Kind::Secret:
-            return "a string";
+            return wire::EXPECTED_STRING;
         case Kind::Record:
             return field.nested->expected;
         case Kind::List:
-            return "a sequence";
+            return wire::EXPECTED_SEQUENCE;
     }
     return {};
 }
@@ -104,16 +113,16 @@ class Reader {
         const char* end = begin + text_.size();
         if (text_.starts_with(BYTE_ORDER_MARK)) {
             // nlohmann skips a byte-order mark silently; for us it is not whitespace.
-            return fail(located("syntax error while parsing value - invalid literal", 1));
+            return fail(located(wire::INVALID_LITERAL, 1));
         }
         Json::sax_parse(CountingIterator{begin, &cursor_}, CountingIterator{end, &cursor_}, this,
                         Json::input_format_t::json, true, false);
         if (fault_) return fail(std::move(*fault_));
-        if (!done_) return fail(located("unexpected end of input", text_.size()));
+        if (!done_) return fail(located(wire::UNEXPECTED_END, text_.size()));
         // The value has closed: anything but whitespace after it is a fault.
         std::size_t at = consumed();
         while (at < text_.size() && is_json_whitespace(text_[at])) ++at;
-        if (at < text_.size()) return fail(located("trailing characters", at + 1));
+        if (at < text_.size()) return fail(located(wire::TRAILING_CHARACTERS, at + 1));
         return {};
     }
 
@@ -123,7 +132,7 @@ class Reader {
         auto dest = take_destination();
         if (!dest) return false;
         if (dest->skip || dest->field->nullable) return true;
-        return type_fault(*dest->field, "null", consumed());
+        return type_fault(*dest->field, wire::FOUND_NULL, consumed());
     }
 
     bool boolean(bool value) {
@@ -131,7 +140,7 @@ class Reader {
         if (!dest) return false;
         if (dest->skip) return true;
         if (dest->field->kind != Kind::Bool) {
-            return type_fault(*dest->field, value ? "boolean `true`" : "boolean `false`",
+            return type_fault(*dest->field, value ? wire::FOUND_TRUE : wire::FOUND_FALSE,
                               consumed());
         }
         *static_cast<bool*>(dest->field->slot(dest->owner)) = value;
@@ -157,7 +166,8 @@ class Reader {
         auto dest = take_destination();
         if (!dest) return false;
         if (dest->skip) return true;
-        return type_fault(*dest->field, "floating point `" + format_float(value) + "`",
+        return type_fault(*dest->field,
+                          joined({wire::FOUND_FLOAT, format_float(value), wire::FOUND_END}),
                           number_end());
     }
 
@@ -175,7 +185,8 @@ class Reader {
                 *static_cast<SecretString*>(dest->field->slot(dest->owner)) = text;
                 return true;
             default:
-                return type_fault(*dest->field, "string " + debug_quote(text), consumed());
+                return type_fault(*dest->field, joined({wire::FOUND_STRING, debug_quote(text)}),
+                                  consumed());
         }
     }
 
@@ -192,7 +203,7 @@ class Reader {
             frame.schema = dest->field->nested;
             frame.target = target_of(*dest);
         } else {
-            return type_fault(*dest->field, "map", consumed() - 1);
+            return type_fault(*dest->field, wire::FOUND_MAP, consumed() - 1);
         }
         return open(frame);
     }
@@ -216,7 +227,7 @@ class Reader {
             const Kind element = nested != nullptr ? Kind::Record : Kind::String;
             frame.element = FieldCore{"", element, true, false, {}, nested, dest->field->slot};
         } else {
-            return type_fault(*dest->field, "sequence", consumed() - 1);
+            return type_fault(*dest->field, wire::FOUND_SEQUENCE, consumed() - 1);
         }
         return open(frame);
     }
@@ -233,7 +244,7 @@ class Reader {
         }
         const auto index = static_cast<std::size_t>(it - fields.begin());
         if (top.seen & (std::uint64_t{1} << index)) {
-            return fault("duplicate field `" + std::string(name) + "`", consumed());
+            return fault(joined({wire::DUPLICATE_FIELD, name, wire::FIELD_END}), consumed());
         }
         top.seen |= std::uint64_t{1} << index;
         top.pending = index;
@@ -246,7 +257,8 @@ class Reader {
             const auto fields = top.schema->fields;
             for (std::size_t i = 0; i < fields.size(); ++i) {
                 if (fields[i].required && !(top.seen & (std::uint64_t{1} << i))) {
-                    return fault("missing field `" + std::string(fields[i].name) + "`", consumed());
+                    return fault(joined({wire::MISSING_FIELD, fields[i].name, wire::FIELD_END}),
+                                 consumed());
                 }
             }
         }
@@ -256,9 +268,9 @@ class Reader {
     bool end_array() {
         Frame& top = stack_.back();
         if (top.type == Frame::Positional && top.pending < top.schema->min_positional) {
-            return fault("invalid length " + std::to_string(top.pending) + ", expected " +
-                             std::string(top.schema->expected) + " with " +
-                             std::to_string(top.schema->max_positional) + " elements",
+            return fault(joined({wire::INVALID_LENGTH, std::to_string(top.pending), wire::EXPECTED,
+                                 top.schema->expected, wire::WITH_ELEMENTS,
+                                 std::to_string(top.schema->max_positional), wire::ELEMENTS}),
                          consumed());
         }
         return close();
@@ -312,7 +324,7 @@ class Reader {
             }
             case Frame::Positional: {
                 if (top.pending >= top.schema->max_positional) {
-                    fault("trailing characters", consumed());
+                    fault(std::string(wire::TRAILING_CHARACTERS), consumed());
                     return std::nullopt;
                 }
                 return Destination{&top.schema->fields[top.pending++], top.target, false};
@@ -334,7 +346,8 @@ class Reader {
             if (frame.type == Frame::Skip) frame.skip_depth = 1;
             stack_.push_back(frame);
         }
-        if (++depth_ >= DEPTH_ALLOWANCE) return fault("recursion limit exceeded", consumed() - 1);
+        if (++depth_ >= DEPTH_ALLOWANCE)
+            return fault(std::string(wire::RECURSION_LIMIT_EXCEEDED), consumed() - 1);
         return true;
     }
 
@@ -361,7 +374,9 @@ class Reader {
             return true;
         }
         // Every request has an integer id: the description is built only for a fault.
-        const auto found = [value] { return "integer `" + std::to_string(value) + "`"; };
+        const auto found = [value] {
+            return joined({wire::FOUND_INTEGER, std::to_string(value), wire::FOUND_END});
+        };
         if (f.kind == Kind::U32) {
             if (value > std::numeric_limits<std::uint32_t>::max()) {
                 return value_fault(f, found(), position);
@@ -377,21 +392,18 @@ class Reader {
         if (!dest) return false;
         if (dest->skip) return true;
         const FieldCore& f = *dest->field;
-        const std::string found = "integer `" + std::string(text) + "`";
+        const std::string found = joined({wire::FOUND_INTEGER, text, wire::FOUND_END});
         if (f.kind == Kind::U32 || f.kind == Kind::U64) return value_fault(f, found, position);
         return type_fault(f, found, position);
     }
 
     bool type_fault(const FieldCore& f, std::string_view found, std::size_t position) {
-        return fault(
-            "invalid type: " + std::string(found) + ", expected " + std::string(expected_of(f)),
-            position);
+        return fault(joined({wire::INVALID_TYPE, found, wire::EXPECTED, expected_of(f)}), position);
     }
 
     bool value_fault(const FieldCore& f, std::string_view found, std::size_t position) {
-        return fault(
-            "invalid value: " + std::string(found) + ", expected " + std::string(expected_of(f)),
-            position);
+        return fault(joined({wire::INVALID_VALUE, found, wire::EXPECTED, expected_of(f)}),
+                     position);
     }
 
     bool fault(std::string description, std::size_t position) {
@@ -408,8 +420,8 @@ class Reader {
         const std::size_t last_newline = before.rfind('\n');
         const std::size_t column =
             last_newline == std::string_view::npos ? position : position - last_newline - 1;
-        return std::string(description) + " at line " + std::to_string(line) + " column " +
-               std::to_string(column);
+        return joined({description, wire::AT_LINE, std::to_string(line), wire::AT_COLUMN,
+                       std::to_string(column)});
     }
 
     std::size_t consumed() const { return static_cast<std::size_t>(cursor_ - text_.data()); }

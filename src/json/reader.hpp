@@ -20,6 +20,7 @@
 
 #include "base/result.hpp"
 #include "base/secret_string.hpp"
+#include "base/wire_texts.hpp"
 
 namespace velkaron::json {
 
@@ -46,20 +47,6 @@ struct SchemaCore {
     std::span<const FieldCore> fields;  // in declared order
     std::size_t min_positional = 0;     // 0: object form only
     std::size_t max_positional = 0;     // members the array form may give, the first ones
-};
-
-// The record type behind a member: the optional's or the list's element for those.
-template <class T>
-struct record_of {
-    using type = T;
-};
-template <class T>
-struct record_of<std::optional<T>> {
-    using type = T;
-};
-template <class T>
-struct record_of<std::vector<T>> {
-    using type = T;
 };
 
 }  // namespace detail
@@ -170,12 +157,17 @@ struct is_vector : std::false_type {};
 template <class T>
 struct is_vector<std::vector<T>> : std::true_type {};
 
+// The value behind a member: the optional's, or the list's element.
 template <class T>
-struct unwrap {
+struct value_of {
     using type = T;
 };
 template <class T>
-struct unwrap<std::optional<T>> {
+struct value_of<std::optional<T>> {
+    using type = T;
+};
+template <class T>
+struct value_of<std::vector<T>> {
     using type = T;
 };
 
@@ -212,8 +204,10 @@ void* slot(void* record) {
 
 template <class V>
 constexpr Kind kind_of() {
-    using T = typename unwrap<V>::type;
-    if constexpr (std::is_same_v<T, std::uint32_t>)
+    using T = typename value_of<V>::type;
+    if constexpr (is_vector<V>::value || is_vector<T>::value)
+        return Kind::List;
+    else if constexpr (std::is_same_v<T, std::uint32_t>)
         return Kind::U32;
     else if constexpr (std::is_same_v<T, std::uint64_t>)
         return Kind::U64;
@@ -223,8 +217,6 @@ constexpr Kind kind_of() {
         return Kind::String;
     else if constexpr (std::is_same_v<T, SecretString>)
         return Kind::Secret;
-    else if constexpr (is_vector<T>::value)
-        return Kind::List;
     else
         return Kind::Record;
 }
@@ -257,7 +249,9 @@ field(std::string_view name) {
     static_assert(kind != Kind::List || std::is_same_v<V, std::vector<std::string>>,
                   "lists of records name a schema; lists of strings may not be optional");
     constexpr bool nullable = detail::is_optional<V>::value;
-    std::string_view expected = kind == Kind::U32 ? "u32" : kind == Kind::U64 ? "u64" : "";
+    std::string_view expected = kind == Kind::U32   ? wire::EXPECTED_U32
+                                : kind == Kind::U64 ? wire::EXPECTED_U64
+                                                    : "";
     return {{name, kind, !nullable, nullable, expected, nullptr, &detail::slot<Members...>}};
 }
 
@@ -269,7 +263,7 @@ field(std::string_view name, const Schema<Nested>* nested) {
     using V = typename detail::final_member<Members...>::type;
     constexpr Kind kind = detail::kind_of<V>();
     static_assert(kind == Kind::Record || kind == Kind::List, "only records and lists nest");
-    static_assert(std::is_same_v<typename detail::record_of<V>::type, Nested>,
+    static_assert(std::is_same_v<typename detail::value_of<V>::type, Nested>,
                   "the nested schema must describe the member's record");
     constexpr bool nullable = detail::is_optional<V>::value;
     return {{name, kind, !nullable, nullable, "", nested, &detail::slot<Members...>}};

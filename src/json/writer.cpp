@@ -1,20 +1,13 @@
 #include "json/writer.hpp"
 
 #include <array>
-#include <charconv>
 #include <cstdint>
 
 #include "base/utf8.hpp"
+#include "json/reader.hpp"
 
 namespace velkaron::json {
 namespace {
-
-template <class Integer>
-void append_integer(SecretString& out, Integer value) {
-    char digits[24];
-    const auto end = std::to_chars(digits, digits + sizeof digits, value).ptr;
-    out.append(digits, end);
-}
 
 constexpr std::array<bool, 256> ESCAPED = [] {
     std::array<bool, 256> table{};
@@ -116,8 +109,14 @@ std::size_t string_prefix_within(std::string_view text, std::size_t budget) noex
     return text.size();
 }
 
-void DataWriter::number(std::uint64_t value) {
-    append_integer(out_, value);
+bool MemberOrder::allows(std::size_t index, std::string_view previous,
+                         std::string_view name) const noexcept {
+    if (fields_ == nullptr) return index == 0 || previous < name;
+    return index < field_count_ && fields_[index].name == name;
+}
+
+bool MemberOrder::complete(std::size_t count) const noexcept {
+    return fields_ == nullptr || count == field_count_;
 }
 
 bool append_value(SecretString& out, const Json& value) {

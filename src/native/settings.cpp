@@ -78,23 +78,30 @@ Result<NativeConfig> load_config(const BaseDirs& dirs) {
     if (::stat(path.c_str(), &info) != 0 && errno == ENOENT) return NativeConfig{};
     const auto text = read_whole_file(path);
     if (!text) return fail("Konfiguration nicht lesbar: " + path + ": " + text.error());
-    auto config = json::read_record(*text, CONFIG_SCHEMA);
+    auto config = parse_config(*text);
     if (!config) return fail("Konfiguration beschädigt: " + path + ": " + config.error());
-    if (auto checked = check_config(*config); !checked) {
-        return fail("Konfiguration beschädigt: " + path + ": " + checked.error());
-    }
     return config;
 }
 
-Status save_config(const BaseDirs& dirs, const NativeConfig& config) {
+Result<NativeConfig> parse_config(std::string_view text) {
+    VELKARON_TRY(config, json::read_record(text, CONFIG_SCHEMA));
+    VELKARON_TRY(checked, check_config(*config));
+    return config;
+}
+
+std::string config_text(const NativeConfig& config) {
     nlohmann::ordered_json document = nlohmann::ordered_json::object();
     if (config.vault) document["vault"] = *config.vault;
     if (!config.allowed_extensions.empty()) {
         document["allowed_extensions"] = config.allowed_extensions;
     }
+    return document.dump(2) + "\n";
+}
+
+Status save_config(const BaseDirs& dirs, const NativeConfig& config) {
     const std::string path = config_path(dirs);
     VELKARON_TRY(folder, make_private_folder(folder_of(path)));
-    const std::string text = document.dump(2) + "\n";
+    const std::string text = config_text(config);
     VELKARON_TRY(written,
                  replace_file(path, path + ".tmp", [&]() -> Result<std::string> { return text; }));
     return {};

@@ -5,6 +5,7 @@
 
 #include <optional>
 #include <string>
+#include <string_view>
 #include <vector>
 
 #include "base/result.hpp"
@@ -33,6 +34,12 @@ struct NativeConfig {
 
 [[nodiscard]] std::string config_path(const BaseDirs& dirs);
 [[nodiscard]] std::string default_vault_path(const BaseDirs& dirs);
+
+// The configuration in `text`, checked; fails with the reader's or the check's description.
+[[nodiscard]] Result<NativeConfig> parse_config(std::string_view text);
+
+// The text save_config writes for `config`, whose texts must be UTF-8.
+[[nodiscard]] std::string config_text(const NativeConfig& config);
 
 // The configuration at config_path(dirs): all defaults when no file is there. Fails with
 // "Konfiguration nicht lesbar: …" or "Konfiguration beschädigt: …", naming the file.

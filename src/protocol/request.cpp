@@ -2,6 +2,7 @@
 
 #include <array>
 
+#include "base/wire_texts.hpp"
 #include "json/reader.hpp"
 
 namespace velkaron {
@@ -14,7 +15,8 @@ constexpr auto REQUEST_FIELDS = json::field_table(
     field<&Request::new_password>("new_password"), field<&Request::code>("code"),
     field<&Request::entry_id>("entry_id"), field<&Request::host>("host"),
     field<&Request::username>("username"), field<&Request::title>("title"),
-    field<&Request::secure>("secure"), field<&Request::length>("length").expecting("usize"),
+    field<&Request::secure>("secure"),
+    field<&Request::length>("length").expecting(wire::EXPECTED_USIZE),
     field<&Request::data>("data"), field<&Request::replace>("replace"));
 
 // The array form needs at least `id` and `op` and gives at most the eleven members before

@@ -1,14 +1,11 @@
 #include "protocol/response.hpp"
 
-#include <charconv>
-
 namespace velkaron {
 namespace {
 
 void open_response(std::uint64_t id, SecretString& line) {
-    char digits[24];
     line += "{\"id\":";
-    line.append(digits, std::to_chars(digits, digits + sizeof digits, id).ptr);
+    json::append_integer(line, id);
 }
 
 }  // namespace

@@ -9,6 +9,7 @@
 #include "base/read_file.hpp"
 #include "base/replace_file.hpp"
 #include "base/utf8.hpp"
+#include "base/wire_texts.hpp"
 #include "vault/same_vault.hpp"
 #include "vault/vault_json.hpp"
 
@@ -34,7 +35,7 @@ Result<FileBytes> read_file_bytes(const std::string& path) {
     VELKARON_TRY(text, read_to_end(file->get(), info));
     Utf8Scanner scanner;
     if (!scanner.feed(*text) || !scanner.complete()) {
-        return fail("stream did not contain valid UTF-8");
+        return fail(std::string(wire::NOT_UTF8_STREAM));
     }
     FileVersion version = FileVersion::read(std::move(*file), info, clock_before, *text);
     return FileBytes{std::move(*text), std::move(version)};

@@ -40,38 +40,52 @@ constexpr auto VAULT_FIELDS = json::field_table(
 constexpr json::Schema<VaultFile> VAULT_SCHEMA{"struct VaultFile", VAULT_FIELDS, json::ALL_MEMBERS};
 
 // The writer streams into one buffer: building a document tree first costs about ten times
-// as much, and this runs on every save.
+// as much, and this runs on every save. Each object is written in the order its reader's
+// table declares. The records hold only UTF-8 (a loaded file is checked whole, request lines
+// are checked before they are read), so the writer's refusal of anything else cannot happen
+// here.
+using Writer = json::BasicDataWriter<std::string>;
+using Object = json::ObjectWriter<std::string>;
 
-// The records hold only UTF-8 (a loaded file is checked whole, request lines are checked
-// before they are read), so the writer's refusal of anything else cannot happen here.
-void append_string(std::string& out, std::string_view text) {
-    [[maybe_unused]] const bool utf8 = json::append_string(out, text);
+void write_kdf(Writer& out, const KdfRecord& kdf) {
+    Object object(out, json::MemberOrder(KDF_FIELDS));
+    object.member("algorithm").string(kdf.algorithm);
+    object.member("memory_kib").number(kdf.memory_kib);
+    object.member("iterations").number(kdf.iterations);
+    object.member("parallelism").number(kdf.parallelism);
+    object.member("salt").string(kdf.salt);
+    object.close();
 }
 
-void append_u32(std::string& out, std::uint32_t value) {
-    out += std::to_string(value);
+// `nonce` and `ct`, which stand inline in entries and in the recovery record.
+void write_sealed_members(Object& object, const Sealed& sealed) {
+    object.member("nonce").string(sealed.nonce);
+    object.member("ct").string(sealed.ct);
 }
 
-void append_kdf(std::string& out, const KdfRecord& kdf) {
-    out += R"({"algorithm":)";
-    append_string(out, kdf.algorithm);
-    out += R"(,"memory_kib":)";
-    append_u32(out, kdf.memory_kib);
-    out += R"(,"iterations":)";
-    append_u32(out, kdf.iterations);
-    out += R"(,"parallelism":)";
-    append_u32(out, kdf.parallelism);
-    out += R"(,"salt":)";
-    append_string(out, kdf.salt);
-    out += '}';
+void write_sealed(Writer& out, const Sealed& sealed) {
+    Object object(out, json::MemberOrder(SEALED_FIELDS));
+    write_sealed_members(object, sealed);
+    object.close();
 }
 
-// `nonce` and `ct` without braces: inline in entries and in the recovery record.
-void append_sealed_members(std::string& out, const Sealed& sealed) {
-    out += R"("nonce":)";
-    append_string(out, sealed.nonce);
-    out += R"(,"ct":)";
-    append_string(out, sealed.ct);
+void write_recovery(Writer& out, const std::optional<Recovery>& recovery) {
+    if (!recovery) return out.null();
+    Object object(out, json::MemberOrder(RECOVERY_FIELDS));
+    write_kdf(object.member("kdf"), recovery->kdf);
+    write_sealed_members(object, recovery->sealed);
+    object.close();
+}
+
+void write_entries(Writer& out, const std::vector<SealedEntry>& entries) {
+    json::ArrayWriter list(out);
+    for (const SealedEntry& entry : entries) {
+        Object object(list.element(), json::MemberOrder(ENTRY_FIELDS));
+        object.member("id").string(entry.id);
+        write_sealed_members(object, entry.sealed);
+        object.close();
+    }
+    list.close();
 }
 
 std::size_t expected_size(const VaultFile& vault) {
@@ -85,35 +99,17 @@ std::size_t expected_size(const VaultFile& vault) {
 }  // namespace
 
 std::string serialize_vault(const VaultFile& vault) {
-    std::string out;
-    out.reserve(expected_size(vault));
-    out += R"({"version":)";
-    append_u32(out, vault.version);
-    out += R"(,"kdf":)";
-    append_kdf(out, vault.kdf);
-    out += R"(,"wrapped_key":{)";
-    append_sealed_members(out, vault.wrapped_key);
-    out += R"(},"recovery":)";
-    if (vault.recovery) {
-        out += R"({"kdf":)";
-        append_kdf(out, vault.recovery->kdf);
-        out += ',';
-        append_sealed_members(out, vault.recovery->sealed);
-        out += '}';
-    } else {
-        out += "null";
-    }
-    out += R"(,"entries":[)";
-    for (std::size_t i = 0; i < vault.entries.size(); ++i) {
-        if (i > 0) out += ',';
-        out += R"({"id":)";
-        append_string(out, vault.entries[i].id);
-        out += ',';
-        append_sealed_members(out, vault.entries[i].sealed);
-        out += '}';
-    }
-    out += "]}";
-    return out;
+    std::string text;
+    text.reserve(expected_size(vault));
+    Writer out(text);
+    Object object(out, json::MemberOrder(VAULT_FIELDS));
+    object.member("version").number(vault.version);
+    write_kdf(object.member("kdf"), vault.kdf);
+    write_sealed(object.member("wrapped_key"), vault.wrapped_key);
+    write_recovery(object.member("recovery"), vault.recovery);
+    write_entries(object.member("entries"), vault.entries);
+    object.close();
+    return text;
 }
 
 Result<VaultFile> parse_vault(std::string_view text) {

@@ -10,6 +10,7 @@
 #include "support/case_name.hpp"
 #include "support/host_process.hpp"
 #include "support/temp_dir.hpp"
+#include "support/vault_load_cases.hpp"
 #include "vault/vault_json.hpp"
 
 namespace velkaron {
@@ -35,13 +36,7 @@ const std::string UNDECODABLE_SALT =
     R"("parallelism":1,"salt":"!!"},"wrapped_key":{"nonce":"","ct":""},"recovery":null,)"
     R"("entries":[]})";
 
-struct LoadCase {
-    const char* name;
-    std::function<void(const std::string& path)> prepare;
-    std::string error;
-};
-
-class UnlockLoad : public testing::TestWithParam<LoadCase> {};
+class UnlockLoad : public testing::TestWithParam<testing_support::LoadCase> {};
 
 TEST_P(UnlockLoad, ReportsWhyTheFileCannotBeUsed) {
     TempDir dir;
@@ -52,28 +47,8 @@ TEST_P(UnlockLoad, ReportsWhyTheFileCannotBeUsed) {
     EXPECT_EQ(host.wait(), 0);
 }
 
-INSTANTIATE_TEST_SUITE_P(
-    Files, UnlockLoad,
-    testing::Values(
-        LoadCase{"Missing", [](const std::string&) {},
-                 "Tresor nicht lesbar: No such file or directory (os error 2)"},
-        LoadCase{"Directory", [](const std::string& p) { std::filesystem::create_directory(p); },
-                 "Tresor nicht lesbar: Is a directory (os error 21)"},
-        LoadCase{"NotUtf8", [](const std::string& p) { write_file(p, "{\"version\":1\xFF}"); },
-                 "Tresor nicht lesbar: stream did not contain valid UTF-8"},
-        LoadCase{"Empty", [](const std::string& p) { write_file(p, ""); },
-                 "Tresor beschädigt: syntax error while parsing value - unexpected end of input; "
-                 "expected '[', '{', or a literal at line 1 column 0"},
-        LoadCase{"FifoWithoutWriter", [](const std::string& p) { ::mkfifo(p.c_str(), 0600); },
-                 "Tresor beschädigt: syntax error while parsing value - unexpected end of input; "
-                 "expected '[', '{', or a literal at line 1 column 0"},
-        LoadCase{"VersionTwo",
-                 [](const std::string& p) {
-                     std::string text = UNDECODABLE_SALT;
-                     write_file(p, text.replace(text.find("1,"), 1, "2"));
-                 },
-                 "unbekannte Tresorversion 2"}),
-    testing_support::CaseName{});
+INSTANTIATE_TEST_SUITE_P(Files, UnlockLoad, testing::ValuesIn(testing_support::vault_load_faults()),
+                         testing_support::CaseName{});
 
 // A loaded vault follows its file, but not to a file that does not read: until then, and
 // until lock drops the copy, the host answers from memory.

@@ -6,13 +6,10 @@
 #include <string>
 #include <vector>
 
+#include "support/print_entry.hpp"
+
 namespace velkaron {
 namespace {
-
-bool same(const Entry& a, const Entry& b) {
-    return a.host == b.host && a.username == b.username && a.password == b.password &&
-           a.title == b.title && a.created_at == b.created_at && a.updated_at == b.updated_at;
-}
 
 // One Entry serves every round, as in a walk over a vault: nothing of a longer text before may
 // show in a shorter one after.
@@ -37,7 +34,7 @@ TEST(EntryScan, TakesWhatTheWriterWritesAsTheReaderReadsIt) {
         const auto written = write_entry(original);
         ASSERT_TRUE(written) << written.error();
         ASSERT_TRUE(scan_entry(written->view(), scanned)) << written->view();
-        EXPECT_TRUE(same(scanned, original)) << written->view();
+        EXPECT_EQ(scanned, original) << written->view();
     }
 }
 
@@ -88,7 +85,7 @@ TEST(EntryScan, LeavesEveryOtherFormToTheReader) {
         const auto judged = read_entry(text);
         ASSERT_EQ(read.has_value(), judged.has_value()) << text;
         if (judged) {
-            EXPECT_TRUE(same(entry, *judged)) << text;
+            EXPECT_EQ(entry, *judged) << text;
         } else {
             EXPECT_EQ(read.error(), judged.error()) << text;
         }

@@ -1,5 +1,6 @@
 #include "entries/entry.hpp"
 #include "support/case_name.hpp"
+#include "support/print_entry.hpp"
 
 #include <gtest/gtest.h>
 
@@ -18,15 +19,6 @@ Entry make_entry(std::string host, std::string username, std::string password, s
     e.created_at = created_at;
     e.updated_at = updated_at;
     return e;
-}
-
-void expect_same(const Entry& a, const Entry& b) {
-    EXPECT_EQ(a.host, b.host);
-    EXPECT_EQ(a.username, b.username);
-    EXPECT_EQ(a.password, b.password);
-    EXPECT_EQ(a.title, b.title);
-    EXPECT_EQ(a.created_at, b.created_at);
-    EXPECT_EQ(a.updated_at, b.updated_at);
 }
 
 TEST(EntryWrite, IsCompactInDeclaredOrderWithTheVaultFileEscaping) {
@@ -62,7 +54,7 @@ TEST(EntryWrite, ReadsBackWhatItWrote) {
         ASSERT_TRUE(written) << written.error();
         const auto read = read_entry(written->view());
         ASSERT_TRUE(read) << read.error();
-        expect_same(*read, original);
+        EXPECT_EQ(*read, original);
     }
 }
 
@@ -71,7 +63,7 @@ TEST(EntryRead, AcceptsAnyMemberOrderUnknownMembersAndAMissingTitle) {
         R"({"updated_at":9,"extra":{"nested":[1,{"x":null}]},"password":"p","created_at":8,)"
         R"("username":"","host":"example.org"})");
     ASSERT_TRUE(entry) << entry.error();
-    expect_same(*entry, make_entry("example.org", "", "p", "", 8, 9));
+    EXPECT_EQ(*entry, make_entry("example.org", "", "p", "", 8, 9));
 }
 
 struct CorruptCase {

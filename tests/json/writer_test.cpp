@@ -1,4 +1,5 @@
-// The streaming writer against the library's own compact output on random documents.
+// The streaming writer against the library's own compact output on random documents, and the
+// member writer against the order it is given.
 
 #include "json/writer.hpp"
 
@@ -9,6 +10,8 @@
 #include <limits>
 #include <random>
 #include <string>
+
+#include "json/reader.hpp"
 
 namespace velkaron::json {
 namespace {
@@ -183,6 +186,79 @@ TEST(Writer, PrefixWithinABudgetIsTheLongestThatFits) {
         }
     }
     EXPECT_GT(cut, 1000);
+}
+
+// Data written member by member comes out as the same data built as a Json.
+TEST(MemberWriter, WritesWhatTheSameJsonWrites) {
+    SecretString written;
+    DataWriter out(written);
+    ObjectWriter object(out);
+    object.member("a").number(18446744073709551615U);
+    ArrayWriter items(object.member("b"));
+    ObjectWriter(items.element()).close();
+    items.element().boolean(false);
+    items.element().null();
+    items.close();
+    ArrayWriter(object.member("c")).close();
+    object.member("d").string("x\"\n\xC3\xA4");
+    object.close();
+
+    SecretString expected;
+    ASSERT_TRUE(append_value(expected, json{{"d", "x\"\n\xC3\xA4"},
+                                            {"c", json::array()},
+                                            {"b", json::array({json::object(), false, nullptr})},
+                                            {"a", 18446744073709551615U}}));
+    EXPECT_EQ(written, expected);
+    EXPECT_TRUE(out.encodable());
+}
+
+struct Pair {
+    std::uint32_t first = 0;
+    std::uint32_t second = 0;
+};
+constexpr auto PAIR_FIELDS =
+    field_table(field<&Pair::first>("first"), field<&Pair::second>("second"));
+
+// Only debug builds check the order; an optimised build writes what it is given.
+TEST(MemberWriterDeathTest, DebugBuildsRefuseAnotherOrder) {
+    std::string text;
+    BasicDataWriter<std::string> out(text);
+    EXPECT_DEBUG_DEATH(
+        {
+            ObjectWriter object(out);
+            object.member("b").number(1);
+            object.member("a").number(2);
+        },
+        "declared order");
+    EXPECT_DEBUG_DEATH(
+        {
+            ObjectWriter object(out);
+            object.member("a").number(1);
+            object.member("a").number(2);
+        },
+        "declared order");
+    EXPECT_DEBUG_DEATH(
+        {
+            ObjectWriter object(out, MemberOrder(PAIR_FIELDS));
+            object.member("second").number(1);
+        },
+        "declared order");
+    EXPECT_DEBUG_DEATH(
+        {
+            ObjectWriter object(out, MemberOrder(PAIR_FIELDS));
+            object.member("first").number(1);
+            object.close();
+        },
+        "all its members");
+}
+
+TEST(MemberWriter, StringThatIsNotUtf8MakesTheDataUnencodable) {
+    SecretString written;
+    DataWriter out(written);
+    ObjectWriter object(out);
+    object.member("a").string("\xFF");
+    object.close();
+    EXPECT_FALSE(out.encodable());
 }
 
 }  // namespace

@@ -51,6 +51,10 @@ INSTANTIATE_TEST_SUITE_P(
                   "invalid type: null, expected a string at line 1 column 17"},
         FaultCase{"SecureAsString", R"({"id":1,"op":"x","secure":"yes"})",
                   "invalid type: string \"yes\", expected a boolean at line 1 column 31"},
+        // A control character without a short escape is shown by its number in hex.
+        FaultCase{"SecureAsStringWithControls", R"({"id":1,"op":"x","secure":"\u001f\u007f\n"})",
+                  "invalid type: string \"\\u{1f}\\u{7f}\\n\", expected a boolean at line 1 "
+                  "column 42"},
         FaultCase{"NegativeLength", R"({"id":1,"op":"x","length":-3})",
                   "invalid value: integer `-3`, expected usize at line 1 column 28"},
         FaultCase{"HostAsObject", R"({"id":1,"op":"x","host":{}})",
@@ -59,6 +63,8 @@ INSTANTIATE_TEST_SUITE_P(
                   "invalid type: sequence, expected a string at line 1 column 24"},
         FaultCase{"PasswordAsBoolean", R"({"id":1,"op":"x","password":true})",
                   "invalid type: boolean `true`, expected a string at line 1 column 32"},
+        FaultCase{"LengthAsBoolean", R"({"id":1,"op":"x","length":false})",
+                  "invalid type: boolean `false`, expected usize at line 1 column 31"},
         // The one change of the object form: `data` and `replace`, skipped before they were
         // members, are now type faults when of another type.
         FaultCase{"DataAsNumber", R"({"id":1,"op":"import","data":5})",

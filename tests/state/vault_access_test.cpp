@@ -8,9 +8,8 @@
 #include <string>
 #include <vector>
 
-#include "crypto/bytes.hpp"
-#include "crypto/seal.hpp"
 #include "support/case_name.hpp"
+#include "support/sample_vault.hpp"
 #include "support/temp_dir.hpp"
 #include "vault/vault_json.hpp"
 
@@ -25,18 +24,12 @@ constexpr std::array<unsigned char, KEY_LEN> KEY_BYTES{5, 4, 3, 2, 1};
 constexpr std::array<unsigned char, KEY_LEN> OTHER_KEY_BYTES{1, 2, 3, 4, 5};
 
 SealedEntry entry(const std::array<unsigned char, KEY_LEN>& key, const std::string& id) {
-    auto sealed = seal(VaultKey(key).copy(), bytes_of("login"), id);
-    EXPECT_TRUE(sealed.has_value());
-    return {id, sealed.value_or(Sealed{})};
+    return testing_support::sealed_entry(VaultKey(key), id);
 }
 
 VaultFile vault_with(const char* recovery_ct, std::vector<SealedEntry> entries) {
-    VaultFile vault;
-    vault.version = VAULT_VERSION;
-    vault.kdf = KdfRecord{"argon2id", 8, 1, 1, "c2FsdHNhbHRzYWx0c2FsdA=="};
-    vault.wrapped_key = Sealed{"bm9uY2U=", "Y3Q="};
-    vault.recovery = Recovery{vault.kdf, Sealed{"bm9uY2U=", recovery_ct}};
-    vault.entries = std::move(entries);
+    VaultFile vault = testing_support::sample_vault(std::move(entries));
+    vault.recovery = testing_support::sample_recovery(recovery_ct);
     return vault;
 }
 

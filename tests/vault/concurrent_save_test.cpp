@@ -7,6 +7,7 @@
 #include <vector>
 
 #include "base/replace_file.hpp"
+#include "support/sample_vault.hpp"
 #include "support/temp_dir.hpp"
 #include "vault/storage.hpp"
 #include "vault/vault_json.hpp"
@@ -23,13 +24,10 @@ constexpr int ROUNDS = 300;
 
 // Vaults of clearly different sizes, so that a mixture or a cut-off file cannot pass for one.
 VaultFile vault_with(std::size_t entries) {
-    VaultFile vault;
-    vault.version = VAULT_VERSION;
-    vault.kdf = KdfRecord{"argon2id", 64, 1, 1, "c2FsdA=="};
-    vault.wrapped_key = Sealed{"bm9uY2U=", "Y3Q="};
+    VaultFile vault = testing_support::sample_vault({});
     for (std::size_t i = 0; i < entries; ++i) {
-        vault.entries.push_back(
-            SealedEntry{"entry-" + std::to_string(i), Sealed{"bm9uY2U=", std::string(200, 'c')}});
+        vault.entries.push_back(testing_support::placeholder_entry("entry-" + std::to_string(i),
+                                                                   std::string(200, 'c')));
     }
     return vault;
 }

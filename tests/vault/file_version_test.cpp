@@ -10,6 +10,7 @@
 #include <string>
 
 #include "support/case_name.hpp"
+#include "support/sample_vault.hpp"
 #include "support/temp_dir.hpp"
 #include "vault/storage.hpp"
 #include "vault/vault_json.hpp"
@@ -22,12 +23,8 @@ using testing_support::TempDir;
 using testing_support::write_file;
 
 std::string vault_document(const std::string& entry_id) {
-    VaultFile vault;
-    vault.version = VAULT_VERSION;
-    vault.kdf = KdfRecord{"argon2id", 64, 1, 1, "c2FsdHNhbHRzYWx0c2FsdA=="};
-    vault.wrapped_key = Sealed{"bm9uY2U=", "Y3Q="};
-    vault.entries.push_back(SealedEntry{entry_id, Sealed{"bg==", "Yw=="}});
-    return serialize_vault(vault);
+    return serialize_vault(
+        testing_support::sample_vault({testing_support::placeholder_entry(entry_id)}));
 }
 
 struct Change {

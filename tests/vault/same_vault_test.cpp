@@ -4,10 +4,9 @@
 
 #include <string>
 
-#include "crypto/bytes.hpp"
-#include "crypto/seal.hpp"
 #include "support/case_name.hpp"
 #include "support/fixed_bytes.hpp"
+#include "support/sample_vault.hpp"
 
 namespace velkaron {
 namespace {
@@ -17,15 +16,8 @@ using testing_support::counting_vault_key;
 const VaultKey KEY = counting_vault_key(0x01);
 const VaultKey OTHER_KEY = counting_vault_key(0x03);
 
-SealedEntry entry(const VaultKey& key, const std::string& id) {
-    auto sealed = seal(key.copy(), bytes_of("login"), id);
-    EXPECT_TRUE(sealed.has_value());
-    return {id, sealed.value_or(Sealed{})};
-}
-
-Recovery recovery(const char* ct) {
-    return {KdfRecord{"argon2id", 8, 1, 1, "c2FsdHNhbHRzYWx0c2FsdA=="}, Sealed{"bm9uY2U=", ct}};
-}
+using testing_support::sample_recovery;
+using testing_support::sealed_entry;
 
 struct VaultCase {
     const char* name;
@@ -40,7 +32,7 @@ class SameVault : public testing::TestWithParam<VaultCase> {};
 TEST_P(SameVault, IsToldByWhatTheFoundFileCarries) {
     VaultFile held;
     held.recovery = GetParam().held_recovery;
-    held.entries = {entry(KEY, "held")};
+    held.entries = {sealed_entry(KEY, "held")};
     VaultFile found;
     found.recovery = GetParam().found_recovery;
     found.entries = GetParam().found_entries;
@@ -50,26 +42,29 @@ TEST_P(SameVault, IsToldByWhatTheFoundFileCarries) {
 INSTANTIATE_TEST_SUITE_P(
     Cases, SameVault,
     testing::Values(
-        VaultCase{"IdenticalRecoveryRecord", recovery("YQ=="), recovery("YQ=="), {}, true},
-        VaultCase{"OtherRecoveryRecord", recovery("YQ=="), recovery("Yg=="), {}, false},
+        VaultCase{
+            "IdenticalRecoveryRecord", sample_recovery("YQ=="), sample_recovery("YQ=="), {}, true},
+        VaultCase{
+            "OtherRecoveryRecord", sample_recovery("YQ=="), sample_recovery("Yg=="), {}, false},
         // The held copy's own entries prove nothing: only what the found file carries counts.
         VaultCase{"NeitherRecordNorEntries", std::nullopt, std::nullopt, {}, false},
-        VaultCase{"AnEntryThatOpens", std::nullopt, std::nullopt, {entry(KEY, "a")}, true},
+        VaultCase{"AnEntryThatOpens", std::nullopt, std::nullopt, {sealed_entry(KEY, "a")}, true},
         VaultCase{"OnlyTheLastEntryOpens",
-                  recovery("YQ=="),
-                  recovery("Yg=="),
-                  {entry(OTHER_KEY, "a"), SealedEntry{"b", Sealed{"%%", "%%"}}, entry(KEY, "c")},
+                  sample_recovery("YQ=="),
+                  sample_recovery("Yg=="),
+                  {sealed_entry(OTHER_KEY, "a"), SealedEntry{"b", Sealed{"%%", "%%"}},
+                   sealed_entry(KEY, "c")},
                   true},
         VaultCase{"EntriesOfAnotherKey",
                   std::nullopt,
                   std::nullopt,
-                  {entry(OTHER_KEY, "a"), entry(OTHER_KEY, "b")},
+                  {sealed_entry(OTHER_KEY, "a"), sealed_entry(OTHER_KEY, "b")},
                   false},
         // Moved under another id, an entry no longer opens: it cannot vouch for the key.
         VaultCase{"EntryUnderAnotherId",
                   std::nullopt,
                   std::nullopt,
-                  {SealedEntry{"moved", entry(KEY, "a").sealed}},
+                  {SealedEntry{"moved", sealed_entry(KEY, "a").sealed}},
                   false}),
     testing_support::CaseName{});
 

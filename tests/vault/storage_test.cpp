@@ -6,16 +6,15 @@
 
 #include <filesystem>
 #include <functional>
-#include <map>
 #include <string>
 #include <utility>
 
-#include "crypto/bytes.hpp"
-#include "crypto/seal.hpp"
 #include "state/vault_access.hpp"
 #include "support/case_name.hpp"
 #include "support/fixed_bytes.hpp"
+#include "support/sample_vault.hpp"
 #include "support/temp_dir.hpp"
+#include "support/vault_load_cases.hpp"
 #include "vault/vault_json.hpp"
 
 namespace velkaron {
@@ -23,24 +22,14 @@ namespace {
 
 namespace fs = std::filesystem;
 using testing_support::counting_vault_key;
+using testing_support::placeholder_entry;
 using testing_support::read_file;
+using testing_support::sample_recovery;
+using testing_support::sample_vault;
+using testing_support::sealed_entry;
 using testing_support::TempDir;
+using testing_support::vault_load_faults;
 using testing_support::write_file;
-
-VaultFile sample_vault(const std::string& entry_id = "e1") {
-    VaultFile vault;
-    vault.version = VAULT_VERSION;
-    vault.kdf = KdfRecord{"argon2id", 64, 1, 1, "c2FsdHNhbHRzYWx0c2FsdA=="};
-    vault.wrapped_key = Sealed{"bm9uY2U=", "Y3Q="};
-    vault.entries.push_back(SealedEntry{entry_id, Sealed{"bg==", "Yw=="}});
-    return vault;
-}
-
-std::string document_with_version(const std::string& version) {
-    std::string text = serialize_vault(sample_vault());
-    const std::string one = "\"version\":1,";
-    return text.replace(text.find(one), one.size(), "\"version\":" + version + ",");
-}
 
 unsigned mode_of(const std::string& path) {
     struct stat info {};
@@ -81,13 +70,7 @@ INSTANTIATE_TEST_SUITE_P(
 
 // --- loading ----------------------------------------------------------------------------
 
-struct LoadCase {
-    const char* name;
-    std::function<void(const std::string& path)> prepare;
-    std::string error;
-};
-
-class LoadFault : public testing::TestWithParam<LoadCase> {};
+class LoadFault : public testing::TestWithParam<testing_support::LoadCase> {};
 
 TEST_P(LoadFault, LeavesNoVaultInMemory) {
     TempDir dir;
@@ -99,59 +82,25 @@ TEST_P(LoadFault, LeavesNoVaultInMemory) {
     EXPECT_FALSE(state.vault() != nullptr);
 }
 
-INSTANTIATE_TEST_SUITE_P(
-    Messages, LoadFault,
-    testing::Values(
-        LoadCase{"Missing", [](const std::string&) {},
-                 "Tresor nicht lesbar: No such file or directory (os error 2)"},
-        LoadCase{"Directory", [](const std::string& p) { fs::create_directory(p); },
-                 "Tresor nicht lesbar: Is a directory (os error 21)"},
-        LoadCase{"NotUtf8",
-                 [](const std::string& p) {
-                     std::string text = serialize_vault(sample_vault());
-                     text.insert(text.find("argon2id"), "\xC0\xAF");  // overlong solidus
-                     write_file(p, text);
-                 },
-                 "Tresor nicht lesbar: stream did not contain valid UTF-8"},
-        LoadCase{"TruncatedUtf8",
-                 [](const std::string& p) { write_file(p, "{\"version\":1}\xE2\x82"); },
-                 "Tresor nicht lesbar: stream did not contain valid UTF-8"},
-        LoadCase{"Empty", [](const std::string& p) { write_file(p, ""); },
-                 "Tresor beschädigt: syntax error while parsing value - unexpected end of input; "
-                 "expected '[', '{', or a literal at line 1 column 0"},
-        // With no writer, a FIFO must read as empty instead of hanging the host.
-        LoadCase{"FifoWithoutWriter",
-                 [](const std::string& p) { ASSERT_EQ(::mkfifo(p.c_str(), 0600), 0); },
-                 "Tresor beschädigt: syntax error while parsing value - unexpected end of input; "
-                 "expected '[', '{', or a literal at line 1 column 0"},
-        LoadCase{"VersionTwo",
-                 [](const std::string& p) { write_file(p, document_with_version("2")); },
-                 "unbekannte Tresorversion 2"},
-        LoadCase{"VersionZero",
-                 [](const std::string& p) { write_file(p, document_with_version("0")); },
-                 "unbekannte Tresorversion 0"},
-        // Damage is reported before the version is looked at.
-        LoadCase{"VersionTwoAndDamaged",
-                 [](const std::string& p) { write_file(p, R"({"version":2})"); },
-                 "Tresor beschädigt: missing field `kdf` at line 1 column 13"}),
-    testing_support::CaseName{});
+INSTANTIATE_TEST_SUITE_P(Messages, LoadFault, testing::ValuesIn(vault_load_faults()),
+                         testing_support::CaseName{});
 
 // Once read, the vault in memory follows the file (a locked host has no key to compare).
 TEST(LoadVault, ReadsTheFileAgainWhenItChanged) {
     TempDir dir;
     HostState state(dir.file("tresor.json"));
-    write_file(state.path(), serialize_vault(sample_vault("first")));
+    write_file(state.path(), serialize_vault(sample_vault({placeholder_entry("first")})));
     ASSERT_TRUE(loaded_or_read_vault(state).has_value());
     ASSERT_TRUE(state.vault() != nullptr);
-    EXPECT_EQ(*state.vault(), sample_vault("first"));
+    EXPECT_EQ(*state.vault(), sample_vault({placeholder_entry("first")}));
 
-    write_file(state.path(), serialize_vault(sample_vault("second")));
+    write_file(state.path(), serialize_vault(sample_vault({placeholder_entry("second")})));
     ASSERT_TRUE(loaded_or_read_vault(state).has_value());
-    EXPECT_EQ(*state.vault(), sample_vault("second"));
+    EXPECT_EQ(*state.vault(), sample_vault({placeholder_entry("second")}));
 
     state.lock();
     ASSERT_TRUE(loaded_or_read_vault(state).has_value());
-    EXPECT_EQ(*state.vault(), sample_vault("second"));
+    EXPECT_EQ(*state.vault(), sample_vault({placeholder_entry("second")}));
 }
 
 TEST(LoadVault, FollowsASymbolicLink) {
@@ -193,7 +142,7 @@ class SaveVault : public testing::Test {
         EXPECT_EQ(saved.error(), error);
     }
 
-    const std::string OLD = serialize_vault(sample_vault("old"));
+    const std::string OLD = serialize_vault(sample_vault({placeholder_entry("old")}));
     TempDir dir_;
     std::string path_ = dir_.file("tresor.json");
     VaultFile vault_ = sample_vault();
@@ -329,28 +278,15 @@ TEST_F(SaveVault, DirectoryInPlaceOfTheVaultIsRefusedAndTheNextSaveWritesTheChan
 
 // --- saving onto a file another program has changed ------------------------------------
 
-// Sealed once per key and id, so that every vault built from it has the same bytes.
-SealedEntry entry_sealed_with(const VaultKey& key, const std::string& id) {
-    static std::map<std::pair<const VaultKey*, std::string>, SealedEntry> sealed_before;
-    const auto [it, added] = sealed_before.try_emplace({&key, id});
-    if (added) {
-        auto sealed = seal(key.copy(), bytes_of("login " + id), id);
-        EXPECT_TRUE(sealed.has_value());
-        it->second = SealedEntry{id, sealed.value_or(Sealed{})};
-    }
-    return it->second;
-}
-
 // The vault the host read: a recovery record and one entry sealed with the test key.
 VaultFile read_vault() {
-    VaultFile vault = sample_vault();
-    vault.recovery = Recovery{vault.kdf, Sealed{"cmVjb3Zlcnk=", "Y29kZQ=="}};
-    vault.entries = {entry_sealed_with(KEY, "e1")};
+    VaultFile vault = sample_vault({sealed_entry(KEY, "e1")});
+    vault.recovery = sample_recovery("Y29kZQ==");
     return vault;
 }
 
 const VaultChange ADD_MINE = [](VaultFile& vault) -> Status {
-    vault.entries.push_back(SealedEntry{"mine", Sealed{"bg==", "Yw=="}});
+    vault.entries.push_back(placeholder_entry("mine"));
     return {};
 };
 
@@ -376,7 +312,7 @@ TEST_P(SaveOntoNewerFile, TakesTheChangeOrLeavesTheFileAlone) {
     ASSERT_TRUE(loaded.has_value()) << loaded.error();
     VaultFile memory = std::move(loaded->vault);
     std::optional<FileVersion> version = std::move(loaded->version);
-    memory.entries.push_back(SealedEntry{"unsaved", Sealed{"bg==", "Yw=="}});
+    memory.entries.push_back(placeholder_entry("unsaved"));
     ASSERT_TRUE(ADD_MINE(memory).has_value());
     const VaultFile before = memory;
 
@@ -404,7 +340,7 @@ TEST_P(SaveOntoNewerFile, TakesTheChangeOrLeavesTheFileAlone) {
 }
 
 VaultFile with_theirs_and_mine(VaultFile vault) {
-    vault.entries.push_back(entry_sealed_with(KEY, "theirs"));
+    vault.entries.push_back(sealed_entry(KEY, "theirs"));
     EXPECT_TRUE(ADD_MINE(vault).has_value());
     return vault;
 }
@@ -434,7 +370,7 @@ INSTANTIATE_TEST_SUITE_P(
         NewerFile{"SameRecoveryRecord",
                   [] {
                       VaultFile theirs = read_vault();
-                      theirs.entries.push_back(entry_sealed_with(KEY, "theirs"));
+                      theirs.entries.push_back(sealed_entry(KEY, "theirs"));
                       return document(theirs);
                   },
                   "", [] { return with_theirs_and_mine(read_vault()); }},
@@ -442,7 +378,7 @@ INSTANTIATE_TEST_SUITE_P(
         NewerFile{"EntryThatOpens",
                   [] {
                       VaultFile theirs = without_recovery(read_vault());
-                      theirs.entries.push_back(entry_sealed_with(KEY, "theirs"));
+                      theirs.entries.push_back(sealed_entry(KEY, "theirs"));
                       return document(theirs);
                   },
                   "", [] { return with_theirs_and_mine(without_recovery(read_vault())); }},
@@ -453,7 +389,7 @@ INSTANTIATE_TEST_SUITE_P(
                   [] {
                       VaultFile other = sample_vault();
                       other.recovery = Recovery{other.kdf, Sealed{"b3RoZXI=", "Y29kZQ=="}};
-                      other.entries = {entry_sealed_with(OTHER_KEY, "e1")};
+                      other.entries = {sealed_entry(OTHER_KEY, "e1")};
                       return document(other);
                   },
                   CHANGED + "anderer Tresor"},
@@ -464,14 +400,14 @@ INSTANTIATE_TEST_SUITE_P(
         NewerFile{"NoChangeToMakeAgain",
                   [] {
                       VaultFile theirs = read_vault();
-                      theirs.entries.push_back(entry_sealed_with(KEY, "theirs"));
+                      theirs.entries.push_back(sealed_entry(KEY, "theirs"));
                       return document(theirs);
                   },
                   CHANGED + "anderer Tresor", nullptr, &NO_CHANGE},
         NewerFile{"ChangeFailsOnTheNewerFile",
                   [] {
                       VaultFile theirs = read_vault();
-                      theirs.entries.push_back(entry_sealed_with(KEY, "theirs"));
+                      theirs.entries.push_back(sealed_entry(KEY, "theirs"));
                       return document(theirs);
                   },
                   "Eintrag nicht serialisierbar: x", nullptr, &REFUSE}),
