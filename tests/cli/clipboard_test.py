@@ -97,13 +97,18 @@ class Clipboard(unittest.TestCase):
         host = wait_for(host_of_client, "the client's host")[0]
         status, _, _ = self.vault.run("clip", "example.org", "--clear", "30", lines=[MASTER])
         self.assertEqual(status, 0)
-        xclips = wait_for(lambda: [pid for pid, (cmdline, environ) in processes().items()
-                                   if cmdline.startswith(b"xclip") or b"/xclip\0" in cmdline
-                                   if f"DISPLAY={self.display}".encode() in environ.split(b"\0")],
-                          "xclip serving the selection")
+        def snapshot_with_xclip():
+            # One snapshot for all: an xclip seen in one may be gone from the next (the copy's
+            # first xclip ends once its child serves the selection).
+            table = processes()
+            xclips = [pid for pid, (cmdline, environ) in table.items()
+                      if cmdline.startswith(b"xclip") or b"/xclip\0" in cmdline
+                      if f"DISPLAY={self.display}".encode() in environ.split(b"\0")]
+            return (table, xclips) if xclips else None
+
+        table, xclips = wait_for(snapshot_with_xclip, "xclip serving the selection")
         watched = [client.pid, host] + xclips + self.clearers()
         self.assertGreaterEqual(len(watched), 4, watched)
-        table = processes()
         for pid in watched:
             cmdline, environ = table[pid]
             for secret in (MASTER, PASSWORD):
