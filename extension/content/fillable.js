@@ -79,8 +79,12 @@ const Fillable = (() => {
     for (let node = element; node; node = renderedParent(node)) yield node;
   }
 
+  // Only HTML elements host shadow roots; Chromium's call throws for any other, such as an SVG
+  // element painted over a field.
   const openOrClosedShadowRoot = (element) =>
-    globalThis.chrome?.dom?.openOrClosedShadowRoot?.(element) ?? element.shadowRoot;
+    element.namespaceURI === "http://www.w3.org/1999/xhtml"
+      ? (globalThis.chrome?.dom?.openOrClosedShadowRoot?.(element) ?? element.shadowRoot)
+      : null;
 
   // The element painted on top at a point, inside shadow roots as well.
   function topmostAt(document, x, y) {
