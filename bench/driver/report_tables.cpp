@@ -48,6 +48,8 @@ const std::vector<Target>& targets() {
         constant("import_floor_ratio_10000", true, 1.5, "×"),
         constant("reimport_list_ratio_10000", true, 2, "×"),
         constant("export_list_ratio_10000", true, 1.5, "×"),
+        constant("cli_ls_ratio_10000", true, 1.1, "×"),
+        constant("cli_clip_ratio_10000", true, 1.1, "×"),
         peak_memory("100"),
         peak_memory("1000"),
         peak_memory("10000"),
