@@ -3,8 +3,8 @@
 // what the page says (where its form sends its fields) only ever stops a fill.
 import { actionKeepsToTheSite, orderOffers } from "./host_rule.js";
 
-// How long a frame may ask for the login after the user's action.
-const GRANT_MS = 10_000;
+// How long after the user's action the login may still be handed to a frame.
+const FILL_MS = 10_000;
 
 export function httpsOrigin(url) {
   try {
@@ -63,8 +63,6 @@ export function chooseFrame(answers) {
 }
 
 export function createAutofill(client, now = Date.now) {
-  const grants = new Map(); // documentId -> { tabId, origin, login, expires }
-
   // Null when the tab has closed.
   const topFrame = (tabId) =>
     chrome.webNavigation.getFrame({ tabId, frameId: 0 }).catch(() => null);
@@ -128,6 +126,7 @@ export function createAutofill(client, now = Date.now) {
   // `allowedActionHost` names its host (the popup's second click). Resolves with
   // { filled: true } or { filled: false, reason, host, actionHost }.
   async function fill(tabId, entryId, allowedActionHost = null) {
+    const deadline = now() + FILL_MS;
     const frames = chrome.webNavigation.getAllFrames({ tabId }).catch(() => []);
     // The keyboard command fills whichever login comes first, so its frames are asked while
     // the host is; a login the popup names must be one of the site's before any frame is.
@@ -137,7 +136,13 @@ export function createAutofill(client, now = Date.now) {
     const login = entryId === null ? logins[0] : logins.find((l) => l.id === entryId);
     if (!login) return { filled: false, reason: "no-match", host };
 
-    const answers = await (early ?? probeFrames(tabId, frames));
+    // The top frame is read again while the frames answer: one gone elsewhere while the host
+    // was asked gets nothing. One that leaves later takes the probed document with it, and
+    // the login goes to that document alone.
+    const [answers, topNow] = await Promise.all([
+      early ?? probeFrames(tabId, frames),
+      topFrame(tabId),
+    ]);
     // A sandboxed frame has the address of its origin but an opaque origin of its own; and a
     // top frame gone elsewhere since the host was asked leaves none of the site's origin.
     const chosen = chooseFrame(answers.filter(({ probe }) => probe?.origin === origin));
@@ -148,32 +153,24 @@ export function createAutofill(client, now = Date.now) {
       return { filled: false, reason: "action", host, actionHost };
     }
 
-    grants.set(frame.documentId, { tabId, origin, login, expires: now() + GRANT_MS });
-    try {
-      const answer = await chrome.tabs
-        .sendMessage(
-          tabId,
-          { type: "velkaron:fill", action: probe.action },
-          { documentId: frame.documentId },
-        )
-        .catch(() => null);
-      return answer?.filled ? { filled: true } : { filled: false, reason: answer?.reason, host };
-    } finally {
-      grants.delete(frame.documentId);
-    }
+    // The login goes in the fill's one message to the very document that answered the probe
+    // (a frame navigated since gets nothing), only while the top frame still shows the site
+    // and soon after the user's action; no frame can ask for it.
+    if (httpsOrigin(topNow?.url) !== origin) return { filled: false, reason: "changed", host };
+    if (now() > deadline) return { filled: false, reason: "no-login", host };
+    const answer = await chrome.tabs
+      .sendMessage(
+        tabId,
+        {
+          type: "velkaron:fill",
+          action: probe.action,
+          login: { username: login.username, password: login.password },
+        },
+        { documentId: frame.documentId },
+      )
+      .catch(() => null);
+    return answer?.filled ? { filled: true } : { filled: false, reason: answer?.reason, host };
   }
 
-  // A frame asked for the login to fill, which its grant holds. It gets it only within a grant
-  // made for its very document, once, and only while its origin as the browser reports it (an opaque "null" for
-  // a sandboxed frame) and the top frame's are still the granted origin.
-  async function loginForFrame(sender) {
-    const grant = grants.get(sender.documentId);
-    grants.delete(sender.documentId);
-    if (!grant || grant.tabId !== sender.tab?.id || now() > grant.expires) return null;
-    if (sender.origin !== grant.origin || httpsOrigin(sender.url) !== grant.origin) return null;
-    if (httpsOrigin((await topFrame(grant.tabId))?.url) !== grant.origin) return null;
-    return { username: grant.login.username, password: grant.login.password };
-  }
-
-  return { loginsForTab, fill, loginForFrame };
+  return { loginsForTab, fill };
 }

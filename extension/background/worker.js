@@ -99,10 +99,6 @@ function answer(promise, sendResponse) {
 
 chrome.runtime.onMessage.addListener((message, sender, sendResponse) => {
   if (sender.id !== chrome.runtime.id) return undefined;
-  if (message?.type === "velkaron:login-for-frame" && sender.tab) {
-    autofill.loginForFrame(sender).then(sendResponse, () => sendResponse(null));
-    return true;
-  }
   if (message?.type === "velkaron:capture" && sender.tab) {
     capture.onSending(sender, message).catch(() => {});
     return undefined;

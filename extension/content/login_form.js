@@ -78,8 +78,10 @@ const JudgementTimes = { probe: 0, fill: 0 };
   }
 
   // Sets the value through the setter of the prototype, so frameworks that track the value
-  // setter see it; the events come after both fields are set (fill below).
-  const setterOfValue = Object.getOwnPropertyDescriptor(HTMLInputElement.prototype, "value").set;
+  // setter see it; the events come after both fields are set (fill below). Looked up at the
+  // fill: reaching the prototype first costs every page load the bindings' set-up.
+  const setValue = (field, value) =>
+    Object.getOwnPropertyDescriptor(HTMLInputElement.prototype, "value").set.call(field, value);
 
   function probe() {
     const start = performance.now();
@@ -95,14 +97,12 @@ const JudgementTimes = { probe: 0, fill: 0 };
     };
   }
 
+  // `login` comes from the worker with the fill, which it sends only to this document, and
   // `action` is where the form sent its fields when the worker probed it: a form changed since
-  // then is not filled. The worker has just probed this frame, so the judgement that counts is
-  // the one after the login has come.
-  async function fill(action) {
-    const login = await chrome.runtime.sendMessage({ type: "velkaron:login-for-frame" });
-    if (!login) return { filled: false, reason: "no-login" };
-    // After the last await: judge both fields, set both, and only then tell the page, whose
-    // code runs on the first event and must find both fields set already.
+  // then is not filled. The judgement that counts is this one, as the login arrives: judge both
+  // fields, set both, and only then tell the page, whose code runs on the first event and must
+  // find both fields set already.
+  function fill(action, login) {
     const start = performance.now();
     const choice = choosePassword();
     if (!choice.password) return { filled: false, reason: choice.reason };
@@ -110,8 +110,8 @@ const JudgementTimes = { probe: 0, fill: 0 };
     const username = login.username ? usernameFor(choice.password) : null;
     JudgementTimes.fill = performance.now() - start;
     const filled = [username, choice.password].filter(Boolean);
-    if (username) setterOfValue.call(username, login.username);
-    setterOfValue.call(choice.password, login.password);
+    if (username) setValue(username, login.username);
+    setValue(choice.password, login.password);
     // What the extension filled counts as the user's own when the form is sent.
     for (const field of filled) InteractionTracker.filled(field);
     for (const type of ["input", "change"]) {
@@ -122,12 +122,8 @@ const JudgementTimes = { probe: 0, fill: 0 };
 
   chrome.runtime.onMessage.addListener((message, sender, sendResponse) => {
     if (sender.id !== chrome.runtime.id || sender.tab) return undefined;
-    if (message?.type === "velkaron:probe") {
-      sendResponse(probe());
-      return undefined;
-    }
-    if (message?.type !== "velkaron:fill") return undefined;
-    fill(message.action).then(sendResponse, () => sendResponse({ filled: false, reason: "error" }));
-    return true;
+    if (message?.type === "velkaron:probe") sendResponse(probe());
+    if (message?.type === "velkaron:fill") sendResponse(fill(message.action, message.login));
+    return undefined;
   });
 })();

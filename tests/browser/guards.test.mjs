@@ -1,7 +1,8 @@
 // The guards between a page and the vault, each tried the way a page or a content script would
-// get past it: the popup's messages, the clipboard writer, a second request for the login; and
-// that the lock policy's listeners are really registered with the browser, that a lock reaches
-// every open page and that the keyboard command's reason shows on the button for a while.
+// get past it: the popup's messages, the clipboard writer, a frame's own request for the
+// login; and that the lock policy's listeners are really registered with the browser, that a
+// lock reaches every open page and that the keyboard command's reason shows on the button for
+// a while.
 import assert from "node:assert/strict";
 import { test } from "node:test";
 import {
@@ -55,7 +56,7 @@ test(
 );
 
 test(
-  "after a fill, the same document asking for the login again gets nothing",
+  "a document just filled gets nothing when it asks for the login itself",
   { skip: CHROMIUM_ONLY },
   async () => {
     const { session, site, sites, siteTab } = shared;

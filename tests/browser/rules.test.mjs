@@ -1,6 +1,6 @@
 // The extension's rules that need no browser: the pure part of the fill's judgement, the host
-// rule the worker applies to offers and form actions, the choice of frames, and the fill
-// grant, run with a stand-in for the browser's API.
+// rule the worker applies to offers and form actions, the choice of frames, and the rules of
+// the fill's hand-over, run with a stand-in for the browser's API.
 import assert from "node:assert/strict";
 import { readFileSync } from "node:fs";
 import { test } from "node:test";
@@ -153,12 +153,14 @@ test("the frame of the form the user is on", () => {
 });
 
 // The fill with a stand-in browser: one tab of https://shop.test with one frame, and a vault
-// holding one login for it and one for another host.
+// holding one login for it and one for another host. `whileAsked` runs while the host is
+// asked for the logins (the page or the clock may move meanwhile); `sent` holds every message
+// to the tab with its options.
 function fakeBrowser() {
   const browser = {
     topUrl: "https://shop.test/login",
     clock: 1_000_000,
-    onFill: async () => ({ filled: true }),
+    whileAsked: () => {},
     sent: [],
   };
   const logins = [
@@ -169,6 +171,7 @@ function fakeBrowser() {
     async request(op, members) {
       if (op === "status") return { unlocked: true };
       assert.equal(op, "for-host");
+      browser.whileAsked(browser);
       return logins.filter((login) => login.host === members.host);
     },
   };
@@ -180,78 +183,57 @@ function fakeBrowser() {
       ],
     },
     tabs: {
-      async sendMessage(tabId, message) {
-        browser.sent.push(message.type);
-        if (message.type === "velkaron:probe") {
-          return { state: "ready", at: null, action: browser.topUrl, origin: "https://shop.test" };
-        }
-        return browser.onFill();
+      async sendMessage(tabId, message, options) {
+        browser.sent.push({ message, options });
+        if (message.type !== "velkaron:probe") return { filled: true };
+        return {
+          state: "ready",
+          at: null,
+          action: "https://shop.test/",
+          origin: "https://shop.test",
+        };
       },
     },
   };
-  browser.sender = () => ({
-    documentId: "doc",
-    tab: { id: 7 },
-    origin: "https://shop.test",
-    url: browser.topUrl,
-  });
   browser.autofill = createAutofill(client, () => browser.clock);
   return browser;
 }
 
-test("the fill grant: for the granted document, once, in time, while the top stays", async (t) => {
+test("the login goes once, to the probed document, in time, while the top stays", async (t) => {
+  t.after(() => delete globalThis.chrome);
   const cases = [
+    ["handed over", () => {}, { filled: true }],
     [
-      "granted",
-      (b) => b.autofill.loginForFrame(b.sender()),
-      { username: "erika", password: "geheim" },
-    ],
-    [
-      "asked a second time",
-      async (b) => {
-        await b.autofill.loginForFrame(b.sender());
-        return b.autofill.loginForFrame(b.sender());
-      },
-      null,
-    ],
-    [
-      "after the grant expired",
-      (b) => {
-        b.clock += 10_001;
-        return b.autofill.loginForFrame(b.sender());
-      },
-      null,
+      "after the time ran out",
+      (b) => (b.clock += 10_001),
+      { filled: false, reason: "no-login", host: "shop.test" },
     ],
     [
       "after the top frame went to another origin",
-      (b) => {
-        const sender = b.sender();
-        b.topUrl = "https://elsewhere.test/";
-        return b.autofill.loginForFrame(sender);
-      },
-      null,
-    ],
-    [
-      "by another document",
-      (b) => b.autofill.loginForFrame({ ...b.sender(), documentId: "other-doc" }),
-      null,
+      (b) => (b.topUrl = "https://elsewhere.test/"),
+      { filled: false, reason: "changed", host: "shop.test" },
     ],
   ];
-  t.after(() => delete globalThis.chrome);
-  for (const [name, ask, expected] of cases) {
-    const browser = fakeBrowser();
-    let got;
-    browser.onFill = async () => {
-      got = await ask(browser);
-      return { filled: got !== null };
-    };
-    await browser.autofill.fill(7, "mine");
-    assert.deepEqual(got, expected, name);
-    assert.equal(
-      await browser.autofill.loginForFrame(browser.sender()),
-      null,
-      `${name}: no grant is left after the fill`,
-    );
+  for (const [name, whileAsked, expected] of cases) {
+    for (const entryId of ["mine", null]) {
+      const browser = fakeBrowser();
+      browser.whileAsked = whileAsked;
+      assert.deepEqual(await browser.autofill.fill(7, entryId), expected, name);
+      const withLogin = browser.sent.filter(({ message }) => "login" in message);
+      const handedOver = expected.filled
+        ? [
+            {
+              message: {
+                type: "velkaron:fill",
+                action: "https://shop.test/",
+                login: { username: "erika", password: "geheim" },
+              },
+              options: { documentId: "doc" },
+            },
+          ]
+        : [];
+      assert.deepEqual(withLogin, handedOver, `${name}, ${entryId ?? "keyboard"}`);
+    }
   }
 });
 
