@@ -8,6 +8,7 @@
 #include <fstream>
 #include <future>
 #include <stdexcept>
+#include <utility>
 
 #include <nlohmann/json.hpp>
 
@@ -175,14 +176,33 @@ std::vector<double> round_trips_us(ChildProcess& child, std::string_view request
     return samples;
 }
 
-double timed_ms(ChildProcess& child, std::string_view request, Framing framing) {
+namespace {
+
+// Sends one request and waits for its whole response: milliseconds, and what arrived.
+std::pair<double, std::optional<Arrived>> exchange(ChildProcess& child, std::string_view request,
+                                                   Framing framing) {
     const std::string bytes = framed(request, framing);
     const auto start = Clock::now();
     child.send_raw(bytes);
     auto arrived = receive_arrived(child, framing);
-    const double elapsed = seconds_since(start);
+    return {seconds_since(start) * 1e3, std::move(arrived)};
+}
+
+}  // namespace
+
+double timed_ms(ChildProcess& child, std::string_view request, Framing framing) {
+    auto [elapsed, arrived] = exchange(child, request, framing);
     expect_ok(arrived, request);
-    return elapsed * 1e3;
+    return elapsed;
+}
+
+double timed_refused_ms(ChildProcess& child, std::string_view request, Framing framing) {
+    auto [elapsed, arrived] = exchange(child, request, framing);
+    if (!arrived) throw std::runtime_error("child output ended before a response");
+    if (response_ok(text_of(std::move(*arrived)))) {
+        throw std::runtime_error("request " + std::string(request) + " was not refused");
+    }
+    return elapsed;
 }
 
 long peak_rss_kib(pid_t pid) {

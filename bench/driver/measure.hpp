@@ -47,6 +47,10 @@ enum class Framing { Lines, NativeMessages };
 [[nodiscard]] double timed_ms(ChildProcess& child, std::string_view request,
                               Framing framing = Framing::Lines);
 
+// As timed_ms, for a request that must be refused: throws when it succeeds.
+[[nodiscard]] double timed_refused_ms(ChildProcess& child, std::string_view request,
+                                      Framing framing = Framing::Lines);
+
 // Peak resident set size of a running process so far (VmHWM), in KiB.
 [[nodiscard]] long peak_rss_kib(pid_t pid);
 

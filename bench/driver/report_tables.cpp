@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <array>
+#include <cmath>
 #include <sstream>
 #include <stdexcept>
 #include <vector>
@@ -67,6 +68,10 @@ const std::vector<Target>& targets() {
 constexpr std::array<std::string_view, 3> REFERENCES{"floor_10000", "list_native_10000",
                                                      "import_floor_10000"};
 
+bool impossible(double value) {
+    return !(value >= 0) || std::isinf(value);
+}
+
 // Within 5 % of the baseline.
 constexpr double LOWEST_RATE_RATIO = 0.95;
 constexpr double HIGHEST_TIME_RATIO = 1.05;
@@ -99,6 +104,7 @@ std::optional<Verdict> judge(std::string_view key, double value, const Medians& 
         std::find_if(all.begin(), all.end(), [&](const Target& t) { return t.key == key; });
     if (found == all.end()) return std::nullopt;
     const double bound = found->bound(medians);
+    if (impossible(value)) return Verdict{found->text(medians), false, true};
     return Verdict{found->text(medians), found->at_most ? value <= bound : value >= bound};
 }
 
@@ -109,9 +115,11 @@ bool in_targets_table(std::string_view key) {
 }
 
 Verdict versus_baseline(double ratio, std::string_view unit) {
-    if (unit == "req/s")
-        return {"≥ " + format(LOWEST_RATE_RATIO) + " ×", ratio >= LOWEST_RATE_RATIO};
-    return {"≤ " + format(HIGHEST_TIME_RATIO) + " ×", ratio <= HIGHEST_TIME_RATIO};
+    const bool rate = unit == "req/s";
+    const double bound = rate ? LOWEST_RATE_RATIO : HIGHEST_TIME_RATIO;
+    const std::string target = (rate ? "≥ " : "≤ ") + format(bound) + " ×";
+    if (impossible(ratio)) return {target, false, true};
+    return {target, rate ? ratio >= bound : ratio <= bound};
 }
 
 }  // namespace velkaron::bench

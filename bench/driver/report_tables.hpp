@@ -17,10 +17,13 @@ using Medians = std::map<std::string, double, std::less<>>;
 // Fixed decimals by magnitude (none from 100, one from 10, else two), thousands separated.
 [[nodiscard]] std::string format(double value);
 
-// A target in words and whether a value meets it.
+// A target in words and whether a value meets it. Every figure is a time, a rate, a size, a
+// share or a ratio of them: one below zero or not a number is a fault of the measurement,
+// which meets no target.
 struct Verdict {
     std::string target;
     bool met;
+    bool impossible = false;
 };
 
 // The verdict on the median `value` of figure `key`, nothing for a figure without target. A

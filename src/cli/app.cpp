@@ -53,7 +53,7 @@ Done run_chosen(const std::string& name, Arguments& args) {
     auto session = open_session(args);
     if (!session) return pass_on(std::move(session.error()));
     if (name == "shell") return run_shell(*session, args);
-    return run_and_print(*find_command(name), *session, args);
+    return run_and_print(*find_command(name), *session, args, Ending::Host);
 }
 
 }  // namespace

@@ -29,9 +29,7 @@ constexpr std::string_view RECOVERY_WARNING =
 constexpr std::size_t IMPORT_LIMIT = 16 * 1024 * 1024;
 
 std::string text(const Json& value, const char* member) {
-    const auto found = value.find(member);
-    if (found == value.end() || !found->is_string()) return {};
-    return std::string(found->get_ref<const WipingString&>());
+    return std::string(text_of(value, member));
 }
 
 std::string entry_label(const Json& entry) {
@@ -164,16 +162,18 @@ Outcome<Json> run_ls(Session& session, const Arguments& args) {
     if (!list) return pass_on(std::move(list.error()));
     const std::string filter = ascii_folded(args.filter.value_or(""));
     Json rows = Json::array();
-    for (const Json& entry : *list) {
-        if (std::none_of(SEARCHED.begin(), SEARCHED.end(), [&](const char* member) {
-                return ascii_folded(text(entry, member)).find(filter) != std::string::npos;
+    rows.get_ref<Json::array_t&>().reserve(list->size());
+    // The list is this command's own: its texts move into the rows.
+    for (Json& entry : *list) {
+        if (!filter.empty() && std::none_of(SEARCHED.begin(), SEARCHED.end(), [&](const char* m) {
+                return contains_folded(text_of(entry, m), filter);
             })) {
             continue;
         }
-        rows.push_back({{"host", entry["host"]},
-                        {"username", entry["username"]},
-                        {"title", entry["title"]},
-                        {"id", entry["id"]}});
+        rows.push_back({{"host", std::move(entry["host"])},
+                        {"username", std::move(entry["username"])},
+                        {"title", std::move(entry["title"])},
+                        {"id", std::move(entry["id"])}});
     }
     return rows;
 }
@@ -420,11 +420,12 @@ std::vector<std::string> command_names() {
     return names;
 }
 
-Done run_and_print(const Command& command, Session& session, const Arguments& args) {
+Done run_and_print(const Command& command, Session& session, const Arguments& args, Ending ends) {
     if (command.needs_vault_unlocked) {
         if (auto unlocked = session.unlock(); !unlocked) return unlocked;
     }
     auto report = command.run(session, args);
+    if (ends == Ending::Host) session.host.finish();
     if (!report) return pass_on(std::move(report.error()));
     if (args.json) {
         print_json(*report);

@@ -62,7 +62,12 @@ struct Command {
 [[nodiscard]] const Command* find_command(std::string_view name);
 [[nodiscard]] std::vector<std::string> command_names();
 
+// Whether the session goes on after a command (the shell), or the host's input ends as soon
+// as the command has its answers, so that the host ends while the report is printed.
+enum class Ending { Session, Host };
+
 // Runs `command` and prints its report; what went wrong is returned, not printed.
-[[nodiscard]] Done run_and_print(const Command& command, Session& session, const Arguments& args);
+[[nodiscard]] Done run_and_print(const Command& command, Session& session, const Arguments& args,
+                                 Ending ends);
 
 }  // namespace velkaron::cli

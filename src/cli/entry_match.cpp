@@ -8,10 +8,8 @@
 namespace velkaron::cli {
 namespace {
 
-std::string_view text_of(const Json& summary, const char* member) {
-    const auto found = summary.find(member);
-    if (found == summary.end() || !found->is_string()) return {};
-    return found->get_ref<const WipingString&>();
+char fold(char c) {
+    return c >= 'A' && c <= 'Z' ? static_cast<char>(c - 'A' + 'a') : c;
 }
 
 // An id given whole, or a short id of at least SHORT_ID_LEN characters that starts one id only.
@@ -30,10 +28,25 @@ std::vector<const Json*> by_id(const Json& list, std::string_view id) {
 
 std::string ascii_folded(std::string_view text) {
     std::string folded(text);
-    std::transform(folded.begin(), folded.end(), folded.begin(), [](char c) {
-        return c >= 'A' && c <= 'Z' ? static_cast<char>(c - 'A' + 'a') : c;
-    });
+    std::transform(folded.begin(), folded.end(), folded.begin(), fold);
     return folded;
+}
+
+bool contains_folded(std::string_view text, std::string_view folded) {
+    return std::search(text.begin(), text.end(), folded.begin(), folded.end(),
+                       [](char t, char f) { return fold(t) == f; }) != text.end() ||
+           folded.empty();
+}
+
+bool equals_folded(std::string_view text, std::string_view folded) {
+    return std::equal(text.begin(), text.end(), folded.begin(), folded.end(),
+                      [](char t, char f) { return fold(t) == f; });
+}
+
+std::string_view text_of(const Json& summary, const char* member) {
+    const auto found = summary.find(member);
+    if (found == summary.end() || !found->is_string()) return {};
+    return found->get_ref<const WipingString&>();
 }
 
 std::string short_id(std::string_view id) {
@@ -44,9 +57,10 @@ std::vector<const Json*> matching_entries(const Json& list, const EntryName& nam
     if (!name.username) {
         if (auto found = by_id(list, name.id_or_host); !found.empty()) return found;
     }
+    const std::string host = ascii_folded(name.id_or_host);
     std::vector<const Json*> found;
     for (const Json& summary : list) {
-        if (ascii_folded(text_of(summary, "host")) != ascii_folded(name.id_or_host)) continue;
+        if (!equals_folded(text_of(summary, "host"), host)) continue;
         if (name.username && text_of(summary, "username") != *name.username) continue;
         found.push_back(&summary);
     }

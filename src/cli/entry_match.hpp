@@ -31,7 +31,18 @@ struct EntryName {
 
 [[nodiscard]] std::string short_id(std::string_view id);
 
+// The text of a member of `summary`; empty where it is missing or no string. Valid while
+// `summary` is.
+[[nodiscard]] std::string_view text_of(const Json& summary, const char* member);
+
 // The text with ASCII capitals made small; other bytes as they are.
 [[nodiscard]] std::string ascii_folded(std::string_view text);
+
+// Whether `text`, ASCII capitals made small, contains `folded` (already folded). Compares in
+// place: ls and clip walk every login, and a copy of each text would cost more than the walk.
+[[nodiscard]] bool contains_folded(std::string_view text, std::string_view folded);
+
+// Whether `text`, ASCII capitals made small, is `folded` (already folded).
+[[nodiscard]] bool equals_folded(std::string_view text, std::string_view folded);
 
 }  // namespace velkaron::cli

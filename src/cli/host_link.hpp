@@ -34,6 +34,11 @@ class HostLink {
     // with exit status 1 when it refused, status 4 when it is gone.
     [[nodiscard]] Outcome<Json> ask(Json request);
 
+    // Ends the host's input once the last request is answered (each change is saved before
+    // its answer): the host wipes its key and ends while this program prints, and dropping
+    // the link then only waits for it. Asking after this finds the host gone.
+    void finish() noexcept { child_.input.reset(); }
+
   private:
     explicit HostLink(Child child) : child_(std::move(child)), answers_(child_.output.get()) {}
 

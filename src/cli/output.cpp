@@ -36,27 +36,37 @@ void print_json(const Json& value) {
 
 SecretString entries_table(const Json& summaries) {
     constexpr std::array<const char*, 4> HEADINGS{"HOST", "BENUTZER", "TITEL", "ID"};
-    std::vector<std::array<SecretString, 4>> rows;
-    rows.push_back({SecretString(HEADINGS[0]), SecretString(HEADINGS[1]), SecretString(HEADINGS[2]),
-                    SecretString(HEADINGS[3])});
-    for (const Json& summary : summaries) {
-        rows.push_back({SecretString(summary.value("host", WipingString())),
-                        SecretString(summary.value("username", WipingString())),
-                        SecretString(summary.value("title", WipingString())),
-                        SecretString(short_id(summary.value("id", WipingString())))});
-    }
+    constexpr std::array<const char*, 3> MEMBERS{"host", "username", "title"};
+    // Views of the texts, the id shortened: the table is built once, without copies.
+    const auto cells = [&](const Json& summary) {
+        return std::array<std::string_view, 4>{
+            text_of(summary, MEMBERS[0]), text_of(summary, MEMBERS[1]),
+            text_of(summary, MEMBERS[2]), text_of(summary, "id").substr(0, SHORT_ID_LEN)};
+    };
     std::array<std::size_t, 4> widths{};
-    for (const auto& row : rows) {
-        for (std::size_t i = 0; i < row.size(); ++i) widths[i] = std::max(widths[i], width(row[i]));
-    }
+    std::size_t bytes = 0;
+    const auto measure = [&](const std::array<std::string_view, 4>& row) {
+        for (std::size_t i = 0; i < row.size(); ++i) {
+            widths[i] = std::max(widths[i], width(row[i]));
+            bytes += row[i].size();
+        }
+    };
+    const std::array<std::string_view, 4> headings{HEADINGS[0], HEADINGS[1], HEADINGS[2],
+                                                   HEADINGS[3]};
+    measure(headings);
+    for (const Json& summary : summaries) measure(cells(summary));
     SecretString table;
-    for (const auto& row : rows) {
+    const std::size_t padding = widths[0] + widths[1] + widths[2] + 3 * 2 + 1;
+    table.reserve(bytes + (summaries.size() + 1) * padding);
+    const auto append = [&](const std::array<std::string_view, 4>& row) {
         for (std::size_t i = 0; i < row.size(); ++i) {
             table += row[i];
             if (i + 1 < row.size()) table.append(widths[i] - width(row[i]) + 2, ' ');
         }
         table.push_back('\n');
-    }
+    };
+    append(headings);
+    for (const Json& summary : summaries) append(cells(summary));
     return table;
 }
 

@@ -145,7 +145,8 @@ Done run_line(Session& session, const Arguments& global, const char* const* argv
         return {};
     }
     parsed = true;
-    return run_and_print(*find_command(chosen_subcommand(app)->get_name()), session, args);
+    return run_and_print(*find_command(chosen_subcommand(app)->get_name()), session, args,
+                         Ending::Session);
 }
 
 Done lock(Session& session) {

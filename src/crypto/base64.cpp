@@ -1,5 +1,8 @@
 #include "crypto/base64.hpp"
 
+#include <sodium.h>
+
+#include <algorithm>
 #include <array>
 #include <cstdint>
 
@@ -124,17 +127,29 @@ std::optional<SecretString> base64_decode_secret(std::string_view text) {
     const auto* in = reinterpret_cast<const unsigned char*>(text.data());
     char* out = bytes.data();
     std::uint32_t invalid = 0;
-    for (std::size_t left = text.size() / 4 - (padding > 0 ? 1 : 0); left > 0; --left) {
-        const std::uint32_t a = secret_sextet(in[0]), b = secret_sextet(in[1]),
-                            c = secret_sextet(in[2]), d = secret_sextet(in[3]);
-        invalid |= a | b | c | d;
-        const std::uint32_t bits = (a << 18) | (b << 12) | (c << 6) | d;
-        out[0] = static_cast<char>(bits >> 16);
-        out[1] = static_cast<char>(bits >> 8);
-        out[2] = static_cast<char>(bits);
-        in += 4;
-        out += 3;
+    // A block of sextets at a time, in two loops: the first, one byte in and one out, is
+    // vectorised, which a loop doing both in one is not (an import's file is megabytes).
+    constexpr std::size_t BLOCK = 4096;
+    std::array<std::uint8_t, BLOCK> sextets;
+    for (std::size_t left = text.size() - (padding > 0 ? 4 : 0); left > 0;) {
+        const std::size_t n = std::min(left, BLOCK);
+        for (std::size_t i = 0; i < n; ++i) {
+            const std::uint32_t value = secret_sextet(in[i]);
+            invalid |= value;
+            sextets[i] = static_cast<std::uint8_t>(value);
+        }
+        for (std::size_t i = 0; i < n; i += 4, out += 3) {
+            const std::uint32_t bits = (std::uint32_t{sextets[i]} << 18) |
+                                       (std::uint32_t{sextets[i + 1]} << 12) |
+                                       (std::uint32_t{sextets[i + 2]} << 6) | sextets[i + 3];
+            out[0] = static_cast<char>(bits >> 16);
+            out[1] = static_cast<char>(bits >> 8);
+            out[2] = static_cast<char>(bits);
+        }
+        in += n;
+        left -= n;
     }
+    sodium_memzero(sextets.data(), sextets.size());
     if (padding > 0) {
         const std::uint32_t a = secret_sextet(in[0]), b = secret_sextet(in[1]);
         const std::uint32_t c = padding == 1 ? secret_sextet(in[2]) : 0;

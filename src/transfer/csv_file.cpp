@@ -49,8 +49,10 @@ std::string at_line(std::size_t line, std::string_view message) {
 
 // The end of the line starting at `from`: after its LF, CRLF or CR, or the end of `text`.
 std::size_t line_end(std::string_view text, std::size_t from) {
-    const std::size_t brk = text.find_first_of("\r\n", from);
-    if (brk == std::string_view::npos) return text.size();
+    // A loop of its own: find_first_of would call memchr on "\r\n" for every byte.
+    std::size_t brk = from;
+    while (brk < text.size() && text[brk] != '\n' && text[brk] != '\r') ++brk;
+    if (brk == text.size()) return text.size();
     if (text[brk] == '\r' && brk + 1 < text.size() && text[brk + 1] == '\n') return brk + 2;
     return brk + 1;
 }

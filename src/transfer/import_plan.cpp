@@ -2,6 +2,7 @@
 
 #include <string_view>
 #include <unordered_map>
+#include <vector>
 
 #include "entries/open_entry.hpp"
 
@@ -70,13 +71,17 @@ ImportPlan plan_import(const HostState& state, const VaultFile& vault,
     if (logins.empty()) return plan;
     Holders holders;
     holders.reserve(logins.size());
+    // Each login's holder, looked up once: the map's nodes stay where they are.
+    std::vector<Holder*> holder_of;
+    holder_of.reserve(logins.size());
     for (const ImportedLogin& login : logins) {
-        holders.try_emplace(LoginKey{login.host.view(), login.username.view()});
+        holder_of.push_back(
+            &holders.try_emplace(LoginKey{login.host.view(), login.username.view()}).first->second);
     }
     find_stored(state, vault, holders);
     for (std::size_t i = 0; i < logins.size(); ++i) {
         const ImportedLogin& login = logins[i];
-        Holder& holder = holders.find(LoginKey{login.host.view(), login.username.view()})->second;
+        Holder& holder = *holder_of[i];
         if (holder.password == nullptr) {
             holder.password = &login.password;
             holder.write = plan.writes.size();

@@ -2,6 +2,8 @@
 
 #include <gtest/gtest.h>
 
+#include <cmath>
+#include <limits>
 #include <stdexcept>
 
 namespace velkaron::bench {
@@ -86,6 +88,30 @@ TEST(ReportVersusBaseline, RatesMayFallAndTimesRiseByFivePercent) {
         const Verdict verdict = versus_baseline(ratio, unit);
         EXPECT_EQ(verdict.met, within) << unit << ' ' << ratio;
         EXPECT_EQ(verdict.target, bound) << unit;
+    }
+}
+
+// A difference of two noisy times can come out below zero; such a figure is the measurement's
+// fault and meets no bound, however far below an upper one it lies.
+TEST(ReportTargets, ImpossibleFiguresMeetNoTarget) {
+    const Medians medians{{"vault_size_10000", 3.25}};
+    const std::pair<std::string_view, double> cases[] = {
+        {"export_list_ratio_10000", -3.08},
+        {"export_list_ratio_10000", std::nan("")},
+        {"status_rate_ratio", std::numeric_limits<double>::infinity()},
+        {"unlock_peak_rss_10000", -1},
+    };
+    for (const auto& [key, value] : cases) {
+        const auto verdict = judge(key, value, medians);
+        ASSERT_TRUE(verdict.has_value()) << key;
+        EXPECT_FALSE(verdict->met) << key << " at " << value;
+        EXPECT_TRUE(verdict->impossible) << key << " at " << value;
+    }
+    EXPECT_FALSE(judge("export_list_ratio_10000", 0.9, medians)->impossible);
+    for (const std::string_view unit : {"ms", "req/s"}) {
+        const Verdict verdict = versus_baseline(-0.2, unit);
+        EXPECT_FALSE(verdict.met) << unit;
+        EXPECT_TRUE(verdict.impossible) << unit;
     }
 }
 

@@ -80,5 +80,21 @@ TEST(Base64, AgreesWithLibsodiumOnRandomAndDamagedText) {
     }
 }
 
+// The decoder for secrets works through long texts a block of 4,096 characters at a time: texts
+// ending on, just before and just after a block's end, and a bad character in a later block.
+TEST(Base64, SecretDecoderAcrossItsBlocks) {
+    std::mt19937 rng(4096);
+    for (const std::size_t size : {3069, 3070, 3071, 3072, 3073, 3074, 6144, 10000}) {
+        std::vector<unsigned char> bytes(size);
+        for (auto& b : bytes) b = static_cast<unsigned char>(rng());
+        std::string text = base64_encode(bytes);
+        const auto secret = base64_decode_secret(text);
+        ASSERT_TRUE(secret.has_value()) << size;
+        EXPECT_EQ(std::vector<unsigned char>(secret->begin(), secret->end()), bytes) << size;
+        text[text.size() - 5] = '-';
+        EXPECT_FALSE(base64_decode_secret(text).has_value()) << size;
+    }
+}
+
 }  // namespace
 }  // namespace velkaron
